@@ -1,0 +1,39 @@
+#!/bin/sh
+# Installs the Debian packages that building, running and testing the show need.
+# Safe to run again: it does nothing when everything is already there. Uses sudo when not root.
+set -eu
+
+PACKAGES="
+  g++ cmake make pkg-config ninja-build
+  libsdl2-dev libopenmpt-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  xvfb xauth xdotool x11-utils
+  imagemagick sox xmp ffmpeg
+  clang libclang-rt-14-dev
+"
+
+missing=""
+for package in $PACKAGES; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+        missing="$missing $package"
+    fi
+done
+
+if [ -z "$missing" ]; then
+    exit 0
+fi
+
+if [ "$(id -u)" -eq 0 ]; then
+    SUDO=""
+else
+    SUDO="sudo"
+fi
+
+echo "Installing:$missing"
+export DEBIAN_FRONTEND=noninteractive
+# shellcheck disable=SC2086
+if ! $SUDO apt-get install -y --no-install-recommends $missing; then
+    $SUDO apt-get update
+    # shellcheck disable=SC2086
+    $SUDO apt-get install -y --no-install-recommends $missing
+fi

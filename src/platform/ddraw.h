@@ -1,0 +1,109 @@
+// The DirectDraw subset the shell calls: create, cooperative level, display mode, surfaces,
+// Lock / Unlock / Flip and the attached back buffer.
+//
+// On Windows this is the real <ddraw.h>. Elsewhere the interfaces are declared here with the
+// same names, types and values, as abstract classes that the linked back end implements.
+#pragma once
+
+#include "platform/win32.h"
+
+#ifdef _WIN32
+#include <ddraw.h>
+#else
+
+constexpr HRESULT DD_OK = 0;
+
+// Cooperative levels.
+constexpr DWORD DDSCL_FULLSCREEN = 0x1;
+constexpr DWORD DDSCL_ALLOWREBOOT = 0x2;
+constexpr DWORD DDSCL_NOWINDOWCHANGES = 0x4;
+constexpr DWORD DDSCL_NORMAL = 0x8;
+constexpr DWORD DDSCL_EXCLUSIVE = 0x10;
+
+// Surface description flags and capabilities.
+constexpr DWORD DDSD_CAPS = 0x1;
+constexpr DWORD DDSD_BACKBUFFERCOUNT = 0x20;
+constexpr DWORD DDSCAPS_COMPLEX = 0x8;
+constexpr DWORD DDSCAPS_FLIP = 0x10;
+constexpr DWORD DDSCAPS_BACKBUFFER = 0x4;
+constexpr DWORD DDSCAPS_PRIMARYSURFACE = 0x200;
+constexpr DWORD DDSCAPS_VIDEOMEMORY = 0x4000;
+
+// Lock flags.
+constexpr DWORD DDLOCK_WAIT = 0x1;
+
+typedef struct _DDSCAPS {
+    DWORD dwCaps;
+} DDSCAPS, *LPDDSCAPS;
+
+typedef struct _DDCOLORKEY {
+    DWORD dwColorSpaceLowValue;
+    DWORD dwColorSpaceHighValue;
+} DDCOLORKEY;
+
+typedef struct _DDPIXELFORMAT {
+    DWORD dwSize;
+    DWORD dwFlags;
+    DWORD dwFourCC;
+    DWORD dwRGBBitCount;
+    DWORD dwRBitMask;
+    DWORD dwGBitMask;
+    DWORD dwBBitMask;
+    DWORD dwRGBAlphaBitMask;
+} DDPIXELFORMAT;
+
+// The surface description record: 108 bytes on 32-bit Windows (more here, where the memory
+// pointer takes 8 bytes). Lock fills lpSurface and lPitch, and the pixel format.
+typedef struct _DDSURFACEDESC {
+    DWORD dwSize;
+    DWORD dwFlags;
+    DWORD dwHeight;
+    DWORD dwWidth;
+    LONG lPitch; // bytes from one row to the next
+    DWORD dwBackBufferCount;
+    DWORD dwRefreshRate;
+    DWORD dwAlphaBitDepth;
+    DWORD dwReserved;
+    LPVOID lpSurface; // first byte of the locked surface
+    DDCOLORKEY ddckCKDestOverlay;
+    DDCOLORKEY ddckCKDestBlt;
+    DDCOLORKEY ddckCKSrcOverlay;
+    DDCOLORKEY ddckCKSrcBlt;
+    DDPIXELFORMAT ddpfPixelFormat;
+    DDSCAPS ddsCaps;
+} DDSURFACEDESC, *LPDDSURFACEDESC;
+
+struct IUnknown;
+typedef struct _GUID GUID;
+
+class IDirectDrawSurface {
+public:
+    // Gives the surface attached with the capabilities (the back buffer of a flip chain).
+    virtual HRESULT GetAttachedSurface(LPDDSCAPS caps, IDirectDrawSurface** attached) = 0;
+    // Locks the whole surface (rect null) and fills lpSurface, lPitch and the pixel format.
+    virtual HRESULT Lock(RECT* rect, LPDDSURFACEDESC desc, DWORD flags, HANDLE event) = 0;
+    virtual HRESULT Unlock(LPVOID surfaceMemory) = 0;
+    // Shows the back buffer: the front and back buffers trade places.
+    virtual HRESULT Flip(IDirectDrawSurface* target, DWORD flags) = 0;
+
+protected:
+    ~IDirectDrawSurface() = default;
+};
+typedef IDirectDrawSurface* LPDIRECTDRAWSURFACE;
+
+class IDirectDraw {
+public:
+    virtual HRESULT CreateSurface(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFACE* surface,
+                                  IUnknown* outer) = 0;
+    virtual HRESULT SetCooperativeLevel(HWND window, DWORD flags) = 0;
+    virtual HRESULT SetDisplayMode(DWORD width, DWORD height, DWORD bitsPerPixel) = 0;
+
+protected:
+    ~IDirectDraw() = default;
+};
+typedef IDirectDraw* LPDIRECTDRAW;
+
+// Creates the DirectDraw object for the display driver (guid null: the default one).
+HRESULT WINAPI DirectDrawCreate(GUID* guid, LPDIRECTDRAW* directDraw, IUnknown* outer);
+
+#endif

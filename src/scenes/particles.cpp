@@ -1,0 +1,7 @@
+#include "scenes/placeholder.h"
+#include "scenes/scenes.h"
+
+void RunParticleScene(uint32_t* frameBuffer) {
+    ResetSceneClock();
+    PlainSceneLoop(frameBuffer, 35.0);
+}

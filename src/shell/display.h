@@ -1,0 +1,23 @@
+// The display: DirectDraw set-up, per-frame presentation and the window procedure.
+//
+// The 512 x 256 frame (fx/framebuffer.h) goes to display position (64, 112) of the 640 x 480,
+// 32-bit display, centred. Which surfaces are used follows the build settings FullScreen and
+// FlipChain (shell/settings.h).
+#pragma once
+
+#include "platform/win32.h"
+
+#include <cstdint>
+
+// Sets up DirectDraw for the window; returns 0. Every failure ends the process through
+// FatalError (exit code 9999).
+int InitDisplay(HWND window);
+
+// Handles at most one window message, then shows the frame (512 x 256 words). Returns the last
+// DirectDraw call's result. Does not return when it takes the quit message: it stops the music,
+// destroys the window and ends the process with the message's code.
+int PresentFrame(const uint32_t* frame);
+
+// The window procedure: window close and Escape post the quit message, Return saves a
+// screenshot, other keys are swallowed, every other message goes to DefWindowProc.
+LRESULT CALLBACK DemoWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
