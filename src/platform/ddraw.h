@@ -77,7 +77,7 @@ struct IUnknown;
 typedef struct _GUID GUID;
 
 class IDirectDrawSurface {
-public:
+  public:
     // Gives the surface attached with the capabilities (the back buffer of a flip chain).
     virtual HRESULT GetAttachedSurface(LPDDSCAPS caps, IDirectDrawSurface** attached) = 0;
     // Locks the whole surface (rect null) and fills lpSurface, lPitch and the pixel format.
@@ -86,19 +86,19 @@ public:
     // Shows the back buffer: the front and back buffers trade places.
     virtual HRESULT Flip(IDirectDrawSurface* target, DWORD flags) = 0;
 
-protected:
+  protected:
     ~IDirectDrawSurface() = default;
 };
 typedef IDirectDrawSurface* LPDIRECTDRAWSURFACE;
 
 class IDirectDraw {
-public:
+  public:
     virtual HRESULT CreateSurface(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFACE* surface,
                                   IUnknown* outer) = 0;
     virtual HRESULT SetCooperativeLevel(HWND window, DWORD flags) = 0;
     virtual HRESULT SetDisplayMode(DWORD width, DWORD height, DWORD bitsPerPixel) = 0;
 
-protected:
+  protected:
     ~IDirectDraw() = default;
 };
 typedef IDirectDraw* LPDIRECTDRAW;

@@ -13,3 +13,6 @@ void ResetSceneClock();
 // Seconds since the last reset (before any reset: the counter's own time), computed in extended
 // precision. Each scene stores the reading as float or double as its timing rule says.
 long double SceneSeconds();
+
+// Returns the clock to its state at process start (tests run several shows in one process).
+void ResetSceneClockState();

@@ -7,7 +7,7 @@
 
 // The show: owns the frame buffer and plays the six scenes in order.
 class Demo {
-public:
+  public:
     // Allocates the frame buffer (not initialised); a failed allocation is fatal.
     Demo();
     Demo(const Demo&) = delete;
@@ -29,3 +29,9 @@ extern Demo* theDemo;   // the one Demo, set once during start-up
 // The program: start-up in order, the scene sequence, then 0. Only the instance is used.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine,
                    int showState);
+
+// Returns the shell's process-wide state (window, Demo, display objects, clock, music handles,
+// screenshot numbering) to its state at process start: tests run several shows in one process.
+void ResetShellState();
+// Screenshots are numbered from 1 again.
+void ResetScreenshotCounter();

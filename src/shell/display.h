@@ -21,3 +21,6 @@ int PresentFrame(const uint32_t* frame);
 // The window procedure: window close and Escape post the quit message, Return saves a
 // screenshot, other keys are swallowed, every other message goes to DefWindowProc.
 LRESULT CALLBACK DemoWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Forgets the display objects (tests run several shows in one process).
+void ResetDisplayState();

@@ -2,4 +2,6 @@
 #include "shell/demo.h"
 #include "shell/process.h"
 
-int main() { EndProcess(WinMain(nullptr, nullptr, nullptr, 0)); }
+int main() {
+    EndProcess(WinMain(nullptr, nullptr, nullptr, 0));
+}

@@ -16,3 +16,7 @@ void StopMusic();
 
 // The music-sync callback: stores the position and the row, which nothing reads.
 void MIDAS_CALL SyncCallback(unsigned syncInfo, unsigned position, unsigned row);
+
+// Returns the music handles to their state at process start (tests run several shows in one
+// process).
+void ResetMusicState();

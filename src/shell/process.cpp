@@ -34,7 +34,9 @@ void FatalError(const char* message) {
     EndProcess(kFatalExitCode);
 }
 
-const char* LastFatalMessage() { return lastFatalMessage.c_str(); }
+const char* LastFatalMessage() {
+    return lastFatalMessage.c_str();
+}
 
 void Trace(const char* text, ...) {
     if (traceSink && text)
