@@ -1,0 +1,88 @@
+#include "engine3d/objet3d.h"
+
+#include "fx/numeric.h"
+
+#include <cmath>
+
+namespace {
+
+constexpr float kFocalLength = 256.0f;   // pixels; 90 degrees over the 512 columns
+constexpr float kScreenCentreX = 256.0f; // column of the view axis
+constexpr float kScreenCentreY = 128.0f; // row of the view axis
+constexpr float kEnvMapScale = 120.0f;   // normal x, y of +-1 reach texels 7 and 247
+constexpr float kEnvMapCentre = 127.0f;  // texel of a normal facing the camera
+constexpr float kOneThird = 0.33333334f; // the float nearest 1/3 (0x3EAAAAAB)
+
+} // namespace
+
+void Objet3d::Render(const CameraMatrix& cameraMatrix, Vec3f cameraPosition,
+                     uint32_t* frameBuffer) {
+    TransformPoints(cameraMatrix, cameraPosition);
+    CalcEnvCoords();
+    CalcDepthKeys();
+    SortFaces();
+    // Farthest first, so that nearer faces paint over it.
+    for (int32_t i = faceCount - 1; i >= 0; --i)
+        DrawFace(cameraPosition, frameBuffer, drawOrder[i]);
+}
+
+void Objet3d::TransformPoints(const CameraMatrix& cameraMatrix, Vec3f cameraPosition) {
+    const float* m = cameraMatrix.m;
+    // World offset from the camera to the object's origin.
+    const float dx = static_cast<float>(static_cast<double>(position[0]) - cameraPosition.x);
+    const float dy = static_cast<float>(static_cast<double>(position[1]) - cameraPosition.y);
+    const float dz = static_cast<float>(static_cast<double>(position[2]) - cameraPosition.z);
+    for (int32_t i = 0; i < pointCount; ++i) {
+        // Object space to camera-relative world space, then camera space.
+        const double qx = static_cast<double>(points[i * 3 + 0]) + dx;
+        const double qy = static_cast<double>(points[i * 3 + 1]) + dy;
+        const double qz = static_cast<double>(points[i * 3 + 2]) + dz;
+        const float x = static_cast<float>(m[0] * qx + m[1] * qy + m[2] * qz);
+        const float y = static_cast<float>(m[3] * qx + m[4] * qy + m[5] * qz);
+        const float z = static_cast<float>(m[6] * qx + m[7] * qy + m[8] * qz);
+        viewPoints[i * 3 + 0] = x;
+        viewPoints[i * 3 + 1] = y;
+        viewPoints[i * 3 + 2] = z;
+
+        // Screen position. Points behind the camera come out mirrored; DrawFace's guard window
+        // is the only screen-space test.
+        if (z == 0.0f || std::isnan(z)) {
+            screenX[i] = static_cast<int32_t>(kScreenCentreX);
+            screenY[i] = static_cast<int32_t>(kScreenCentreY);
+        } else {
+            screenX[i] =
+                TruncateToInt32(static_cast<double>(x) * kFocalLength / z + kScreenCentreX);
+            screenY[i] =
+                TruncateToInt32(static_cast<double>(y) * kFocalLength / z + kScreenCentreY);
+        }
+
+        // The point normal in camera space.
+        const double nx = pointNormals[i * 3 + 0];
+        const double ny = pointNormals[i * 3 + 1];
+        const double nz = pointNormals[i * 3 + 2];
+        viewNormals[i * 3 + 0] = static_cast<float>(m[0] * nx + m[1] * ny + m[2] * nz);
+        viewNormals[i * 3 + 1] = static_cast<float>(m[3] * nx + m[4] * ny + m[5] * nz);
+        viewNormals[i * 3 + 2] = static_cast<float>(m[6] * nx + m[7] * ny + m[8] * nz);
+    }
+}
+
+void Objet3d::CalcEnvCoords() {
+    for (int32_t i = 0; i < pointCount; ++i) {
+        const double nx = viewNormals[i * 3 + 0];
+        const double ny = viewNormals[i * 3 + 1];
+        envCoords[i * 2 + 0] = TruncateToInt32(nx * kEnvMapScale + kEnvMapCentre);
+        envCoords[i * 2 + 1] = TruncateToInt32(ny * kEnvMapScale + kEnvMapCentre);
+    }
+}
+
+void Objet3d::CalcDepthKeys() {
+    for (int32_t f = 0; f < faceCount; ++f) {
+        const int32_t a = faces[f * 3 + 0];
+        const int32_t b = faces[f * 3 + 1];
+        const int32_t c = faces[f * 3 + 2];
+        const double sum = static_cast<double>(viewPoints[c * 3 + 2]) + viewPoints[b * 3 + 2] +
+                           viewPoints[a * 3 + 2];
+        depthKeys[f] = static_cast<float>(sum * kOneThird);
+        drawOrder[f] = f;
+    }
+}
