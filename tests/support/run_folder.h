@@ -1,0 +1,22 @@
+// Whole-program runs inside the test process, on the headless back end.
+#pragma once
+
+#include "platform/headless.h"
+
+#include <string>
+
+// A small valid XM module (2 channels, one empty 64-row pattern, one empty instrument).
+std::string TinyXmModule();
+
+// Fills the working directory's data/ for a run: links to every file of the generated data tree
+// of the build, and a small module of its own when the build has no music yet.
+void PrepareRunFolder();
+
+struct ProgramResult {
+    int exitCode;       // what the process would have exited with
+    std::string output; // what it printed on standard output
+};
+
+// Runs the program as `main` does (WinMain, then the end of the process with its result), on
+// the headless back end as the caller set it up, after returning the shell to its start state.
+ProgramResult RunProgram();
