@@ -5,7 +5,7 @@ set -eu
 
 PACKAGES="
   g++ cmake make pkg-config ninja-build
-  libsdl2-dev libopenmpt-dev
+  libsdl2-dev libopenmpt-dev libx11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils
   imagemagick sox xmp ffmpeg

@@ -1,0 +1,201 @@
+// The real `demo` program as a person runs it: its exit codes as the shell sees them, and a
+// window under a virtual X server (Xvfb) driven by real key presses and a real close request.
+#include "process_capture.h"
+#include "run_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+const std::string kDemo = std::string(DEMO_BINARY_DIR) + "/demo";
+
+// Starts a program with extra environment entries, in the working directory; its standard
+// output goes to `outputPath` when one is given.
+pid_t Start(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
+            const std::string& outputPath = "") {
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (!outputPath.empty() && !std::freopen(outputPath.c_str(), "w", stdout))
+            _exit(126);
+        for (const std::string& entry : environment)
+            putenv(const_cast<char*>(entry.c_str()));
+        std::vector<char*> argv;
+        for (const std::string& argument : arguments)
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+// The exit status of the program, or -1 if it has not ended within the time (it is killed).
+int WaitForExit(pid_t pid, std::chrono::seconds limit) {
+    auto deadline = Clock::now() + limit;
+    int status = 0;
+    while (Clock::now() < deadline) {
+        if (waitpid(pid, &status, WNOHANG) == pid)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    return -1;
+}
+
+bool Installed(const char* program) {
+    return std::system((std::string("command -v ") + program + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+TEST(Program, EndsWithOneAndTheSoundLibrarysTextWhenTheMusicIsMissing) {
+    TempWorkingDirectory folder;
+    WriteFileBytes("sniffer.txt", "left by an earlier tool");
+    pid_t demo = Start({kDemo}, {"SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy"}, "printed.txt");
+    EXPECT_EQ(WaitForExit(demo, std::chrono::seconds(20)), 1);
+    EXPECT_FALSE(fs::exists("sniffer.txt"));
+    EXPECT_EQ(ReadFileBytes("printed.txt"),
+              "MIDAS error: Unable to read module file data/mirel.xm: No such file or directory\n");
+}
+
+TEST(Program, FatalErrorsReachTheShellAsFifteen) {
+    // 9999 keeps its low 8 bits on POSIX: 9999 = 39 * 256 + 15.
+    TempWorkingDirectory folder;
+    PrepareRunFolder();
+    pid_t demo =
+        Start({kDemo}, {"SDL_VIDEODRIVER=no-such-driver", "SDL_AUDIODRIVER=dummy"}, "printed.txt");
+    EXPECT_EQ(WaitForExit(demo, std::chrono::seconds(20)), 9999 & 0xFF);
+    EXPECT_EQ(ReadFileBytes("printed.txt"), ""); // fatal errors are silent
+}
+
+// A virtual X server for one test, with the program's window found and poked through Xlib.
+class WindowedProgram : public testing::Test {
+  protected:
+    void SetUp() override {
+        if (!Installed("Xvfb") || !Installed("xdotool"))
+            GTEST_SKIP() << "Xvfb or xdotool is not installed";
+        displayName_ = ":" + std::to_string(100 + getpid() % 400);
+        server_ = Start({"/usr/bin/Xvfb", displayName_, "-screen", "0", "800x600x24", "-nolisten",
+                         "tcp", "-noreset"},
+                        {});
+        auto deadline = Clock::now() + std::chrono::seconds(10);
+        while (!display_ && Clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            display_ = XOpenDisplay(displayName_.c_str());
+        }
+        ASSERT_NE(display_, nullptr) << "Xvfb did not start on " << displayName_;
+        PrepareRunFolder();
+        demo_ = Start({kDemo}, {"DISPLAY=" + displayName_, "SDL_AUDIODRIVER=dummy"});
+        window_ = WaitForWindow("Duziv2i", std::chrono::seconds(20));
+        ASSERT_NE(window_, 0u) << "no window appeared";
+    }
+
+    void TearDown() override {
+        if (demo_ > 0) { // still running after a failed check
+            kill(demo_, SIGKILL);
+            waitpid(demo_, nullptr, 0);
+        }
+        if (display_)
+            XCloseDisplay(display_);
+        if (server_ > 0) {
+            kill(server_, SIGTERM);
+            WaitForExit(server_, std::chrono::seconds(10));
+        }
+    }
+
+    Window FindWindow(Window parent, const char* title) {
+        char* name = nullptr;
+        if (XFetchName(display_, parent, &name) && name) {
+            bool found = std::string(name) == title;
+            XFree(name);
+            if (found)
+                return parent;
+        }
+        Window root, parentOfParent, *children = nullptr;
+        unsigned count = 0;
+        Window found = 0;
+        if (XQueryTree(display_, parent, &root, &parentOfParent, &children, &count)) {
+            for (unsigned i = 0; i < count && !found; i++)
+                found = FindWindow(children[i], title);
+            if (children)
+                XFree(children);
+        }
+        return found;
+    }
+
+    Window WaitForWindow(const char* title, std::chrono::seconds limit) {
+        auto deadline = Clock::now() + limit;
+        while (Clock::now() < deadline) {
+            Window window = FindWindow(DefaultRootWindow(display_), title);
+            if (window)
+                return window;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return 0;
+    }
+
+    // Presses a key as a person would (through the XTEST extension, as xdotool does).
+    void PressKey(const char* key) {
+        std::string command = "DISPLAY=" + displayName_ + " xdotool windowfocus --sync " +
+                              std::to_string(window_) + " key " + key;
+        ASSERT_EQ(std::system(command.c_str()), 0);
+    }
+
+    // Asks the window to close, as a window manager's close button does.
+    void RequestClose() {
+        XEvent event = {};
+        event.xclient.type = ClientMessage;
+        event.xclient.window = window_;
+        event.xclient.message_type = XInternAtom(display_, "WM_PROTOCOLS", False);
+        event.xclient.format = 32;
+        event.xclient.data.l[0] =
+            static_cast<long>(XInternAtom(display_, "WM_DELETE_WINDOW", False));
+        event.xclient.data.l[1] = CurrentTime;
+        XSendEvent(display_, window_, False, NoEventMask, &event);
+        XFlush(display_);
+    }
+
+    TempWorkingDirectory folder_;
+    std::string displayName_;
+    pid_t server_ = 0;
+    pid_t demo_ = 0;
+    Display* display_ = nullptr;
+    Window window_ = 0;
+};
+
+TEST_F(WindowedProgram, ReturnSavesAScreenshotAndEscapeQuitsWithZero) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(500)); // let the first scene start
+    PressKey("Return");
+    auto deadline = Clock::now() + std::chrono::seconds(10);
+    while (!fs::exists("grab_1.bmp") && Clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    PressKey("Escape");
+    EXPECT_EQ(WaitForExit(demo_, std::chrono::seconds(20)), 0);
+    demo_ = 0;
+    ASSERT_TRUE(fs::exists("grab_1.bmp"));
+    EXPECT_EQ(fs::file_size("grab_1.bmp"), 393274u);
+}
+
+TEST_F(WindowedProgram, ClosingTheWindowQuitsWithZero) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    RequestClose();
+    EXPECT_EQ(WaitForExit(demo_, std::chrono::seconds(20)), 0);
+    demo_ = 0;
+}
+
+} // namespace
