@@ -51,6 +51,9 @@ std::vector<std::string> CallNames();
 // Frames presented so far.
 long PresentCount();
 
+// Moves the virtual clock forward without presenting (a test starting a scene at a given time).
+void AdvanceClock(int64_t ticks);
+
 // The picture on the display now: 640 x 480 in full-screen configurations, the whole desktop in
 // the windowed one (`pitch` in bytes). Null pixels before the display exists.
 struct Picture {
