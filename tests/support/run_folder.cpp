@@ -1,7 +1,9 @@
 #include "run_folder.h"
 
 #include "process_capture.h"
+#include "shell/clock.h"
 #include "shell/demo.h"
+#include "shell/display.h"
 #include "shell/process.h"
 
 #include <filesystem>
@@ -78,4 +80,18 @@ ProgramResult RunProgram() {
     result.exitCode = ExitCodeAndOutputOf([] { EndProcess(WinMain(nullptr, nullptr, nullptr, 0)); },
                                           &result.output);
     return result;
+}
+
+void StartHeadlessDisplay() {
+    ResetShellState();
+    WNDCLASS windowClass = {};
+    windowClass.lpfnWndProc = DemoWindowProc;
+    windowClass.lpszClassName = "DOZEZER";
+    RegisterClass(&windowClass);
+    mainWindow = CreateWindowEx(0, "DOZEZER", "Duziv2i", WS_POPUP | WS_VISIBLE, 0, 0, 640, 480,
+                                nullptr, nullptr, nullptr, nullptr);
+    InitDisplay(mainWindow);
+    InitSceneClock();
+    ResetSceneClock();
+    theDemo = new Demo;
 }

@@ -20,3 +20,8 @@ struct ProgramResult {
 // Runs the program as `main` does (WinMain, then the end of the process with its result), on
 // the headless back end as the caller set it up, after returning the shell to its start state.
 ProgramResult RunProgram();
+
+// Opens the window and the display on the headless back end (as the start-up does, without the
+// music), creates the Demo and starts the scene clock at 0, so that scenes can be run on their
+// own. The caller resets the headless back end first.
+void StartHeadlessDisplay();
