@@ -1,0 +1,501 @@
+#include "render/render.h"
+
+#include "assets/bmp.h"
+#include "platform/backend.h"
+#include "platform/headless.h"
+#include "shell/clock.h"
+#include "shell/demo.h"
+#include "shell/process.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace render {
+namespace {
+
+namespace fs = std::filesystem;
+using WallClock = std::chrono::steady_clock;
+
+constexpr int kDisplayWidth = 640;
+constexpr int kDisplayHeight = 480;
+constexpr double kShowEnd = 180.0;
+
+// The show's parts and the scene-clock time each one ends at. A frame drawn with the reading t
+// belongs to the first part whose end is at or after t.
+struct ShowPart {
+    const char* name;
+    double end;
+};
+constexpr ShowPart kParts[] = {
+    {"1 particle swarm", 35.0}, {"2 mirrored object", 60.0},   {"3 ball", 75.0},
+    {"4 rippled plane", 90.0},  {"5 planes, cylinder", 122.0}, {"6 rotozoom", 132.0},
+    {"6 end logo", kShowEnd},
+};
+constexpr int kPartCount = sizeof(kParts) / sizeof(kParts[0]);
+
+int PartOf(double t) {
+    for (int i = 0; i < kPartCount; i++)
+        if (t <= kParts[i].end)
+            return i;
+    return kPartCount - 1;
+}
+
+// Ways the show's run ends inside the renderer.
+struct ProcessEnd {
+    int code;
+};
+struct StopRun {};
+
+[[noreturn]] void ThrowProcessEnd(int code) {
+    throw ProcessEnd{code};
+}
+
+bool ParseNumber(const std::string& text, double* value) {
+    char* end = nullptr;
+    *value = std::strtod(text.c_str(), &end);
+    return !text.empty() && end && *end == '\0' && std::isfinite(*value);
+}
+
+bool ParseKey(const std::string& name, unsigned* key) {
+    if (name == "Return" || name == "Enter")
+        *key = VK_RETURN;
+    else if (name == "Escape" || name == "Esc")
+        *key = VK_ESCAPE;
+    else if (name == "Space")
+        *key = 0x20;
+    else if (name.size() == 1 && std::isalnum(static_cast<unsigned char>(name[0])))
+        *key = static_cast<unsigned>(std::toupper(static_cast<unsigned char>(name[0])));
+    else
+        return false;
+    return true;
+}
+
+bool ParseKeys(const std::string& list, std::vector<KeyPress>* keys) {
+    size_t start = 0;
+    while (start <= list.size()) {
+        size_t comma = list.find(',', start);
+        std::string item =
+            list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        size_t colon = item.find(':');
+        double frame = 0;
+        unsigned key = 0;
+        if (colon == std::string::npos || !ParseNumber(item.substr(0, colon), &frame) ||
+            frame < 0 || frame != std::floor(frame) || !ParseKey(item.substr(colon + 1), &key))
+            return false;
+        keys->push_back({static_cast<long>(frame), key});
+        if (comma == std::string::npos)
+            break;
+        start = comma + 1;
+    }
+    return true;
+}
+
+bool ProgramExists(const std::string& program) {
+    std::string command = "command -v '" + program + "' >/dev/null 2>&1";
+    return std::system(command.c_str()) == 0;
+}
+
+std::string Quoted(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+void PutU16(std::FILE* file, unsigned value) {
+    const unsigned char bytes[2] = {static_cast<unsigned char>(value),
+                                    static_cast<unsigned char>(value >> 8)};
+    std::fwrite(bytes, 1, 2, file);
+}
+
+void PutU32(std::FILE* file, uint32_t value) {
+    PutU16(file, value & 0xFFFF);
+    PutU16(file, value >> 16);
+}
+
+// A 16-bit stereo PCM WAV file.
+bool WriteWav(const std::string& path, const std::vector<int16_t>& samples, int sampleRate) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file)
+        return false;
+    const uint32_t dataBytes = static_cast<uint32_t>(samples.size() * 2);
+    std::fwrite("RIFF", 1, 4, file);
+    PutU32(file, 36 + dataBytes);
+    std::fwrite("WAVEfmt ", 1, 8, file);
+    PutU32(file, 16);
+    PutU16(file, 1); // PCM
+    PutU16(file, 2); // stereo
+    PutU32(file, static_cast<uint32_t>(sampleRate));
+    PutU32(file, static_cast<uint32_t>(sampleRate) * 4);
+    PutU16(file, 4);
+    PutU16(file, 16);
+    std::fwrite("data", 1, 4, file);
+    PutU32(file, dataBytes);
+    for (int16_t sample : samples)
+        PutU16(file, static_cast<uint16_t>(sample));
+    return std::fclose(file) == 0;
+}
+
+double Median(std::vector<double> values) {
+    if (values.empty())
+        return 0.0;
+    std::sort(values.begin(), values.end());
+    size_t middle = values.size() / 2;
+    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+// The yardstick of the bench table: a plain copy of one 512 x 256 frame, median of many.
+double FrameCopyMilliseconds() {
+    std::vector<uint32_t> source(512 * 256, 0x00123456), destination(512 * 256);
+    std::vector<double> times;
+    for (int i = 0; i < 2001; i++) {
+        source[i % source.size()] = static_cast<uint32_t>(i);
+        auto start = WallClock::now();
+        std::memcpy(destination.data(), source.data(), source.size() * 4);
+        auto end = WallClock::now();
+        times.push_back(std::chrono::duration<double, std::milli>(end - start).count());
+    }
+    volatile uint32_t sink = destination[1234];
+    (void)sink;
+    return Median(times);
+}
+
+class Renderer {
+  public:
+    explicit Renderer(const Options& options) : options_(options) {}
+
+    int Run();
+
+  private:
+    bool OpenOutputs();
+    void OnPresent(const headless::Picture& picture);
+    void WriteFrame(const headless::Picture& picture);
+    int Finish(int showCode);
+    void PrintProgress(bool last);
+    void PrintBench(double wallSeconds) const;
+
+    const Options& options_;
+    int sampleRate_ = 48000;
+    long frame_ = 0;          // frames presented so far
+    long written_ = 0;        // frames written
+    long expectedFrames_ = 0; // frames the run will present, for the progress line
+    std::vector<int16_t> audio_;
+    std::vector<int16_t> frameAudio_;
+    std::vector<uint8_t> row_;
+    std::FILE* video_ = nullptr;
+    std::string videoTemp_;
+    std::string audioTemp_;
+    bool outputFailed_ = false;
+    WallClock::time_point start_;
+    WallClock::time_point lastFrame_;
+    WallClock::time_point lastProgress_;
+    std::vector<double> frameTimes_[kPartCount];
+};
+
+bool Renderer::OpenOutputs() {
+    if (!options_.framesPath.empty()) {
+        std::error_code error;
+        fs::create_directories(options_.framesPath, error);
+        if (!fs::is_directory(options_.framesPath)) {
+            std::fprintf(stderr, "demo-render: cannot make the folder %s\n",
+                         options_.framesPath.c_str());
+            return false;
+        }
+    }
+    if (!options_.videoPath.empty()) {
+        if (!ProgramExists(options_.ffmpeg)) {
+            std::fprintf(stderr,
+                         "demo-render: %s not found: a video needs the ffmpeg program (Debian "
+                         "package ffmpeg); --frames DIR needs nothing else\n",
+                         options_.ffmpeg.c_str());
+            return false;
+        }
+        const bool lossless = fs::path(options_.videoPath).extension() == ".mkv";
+        videoTemp_ = options_.videoPath + ".video" + (lossless ? ".mkv" : ".mp4");
+        audioTemp_ = options_.videoPath + ".audio.wav";
+        const std::string codec = lossless ? "-c:v ffv1 -level 3"
+                                           : "-c:v libx264 -preset medium -crf 16 -pix_fmt yuv420p";
+        std::string command = Quoted(options_.ffmpeg) +
+                              " -y -loglevel error -f rawvideo -pix_fmt bgr0 -s 640x480 -r " +
+                              std::to_string(options_.framesPerSecond) + " -i - " + codec + " " +
+                              Quoted(videoTemp_);
+        video_ = popen(command.c_str(), "w");
+        if (!video_) {
+            std::fprintf(stderr, "demo-render: cannot start %s\n", options_.ffmpeg.c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
+void Renderer::WriteFrame(const headless::Picture& picture) {
+    if (video_) {
+        for (int y = 0; y < kDisplayHeight && !outputFailed_; y++)
+            outputFailed_ = std::fwrite(picture.pixels + y * picture.pitch, 4, kDisplayWidth,
+                                        video_) != kDisplayWidth;
+    }
+    if (!options_.framesPath.empty()) {
+        row_.resize(static_cast<size_t>(kDisplayWidth) * kDisplayHeight * 3);
+        for (int y = 0; y < kDisplayHeight; y++)
+            PackBGR24(reinterpret_cast<const uint32_t*>(picture.pixels + y * picture.pitch),
+                      row_.data() + static_cast<size_t>(y) * kDisplayWidth * 3, kDisplayWidth);
+        char name[32];
+        std::snprintf(name, sizeof(name), "frame_%06ld.bmp", written_);
+        std::string path = (fs::path(options_.framesPath) / name).string();
+        if (WriteBMP(path.c_str(), row_.data(), kDisplayWidth, kDisplayHeight, 24, nullptr) != 0)
+            outputFailed_ = true;
+    }
+    written_++;
+}
+
+void Renderer::OnPresent(const headless::Picture& picture) {
+    const long index = frame_++;
+    const double t = static_cast<double>(index) / options_.framesPerSecond;
+    const auto now = WallClock::now();
+    if (options_.bench)
+        frameTimes_[PartOf(t)].push_back(
+            std::chrono::duration<double, std::milli>(now - lastFrame_).count());
+    lastFrame_ = now;
+
+    if (t >= options_.to)
+        throw StopRun();
+
+    const bool writing = t >= options_.from;
+    if (!options_.bench) {
+        // The music of this frame's 1/fps seconds, whether the frame is written or not.
+        const long long first =
+            static_cast<long long>(index) * sampleRate_ / options_.framesPerSecond;
+        const long long next =
+            static_cast<long long>(index + 1) * sampleRate_ / options_.framesPerSecond;
+        frameAudio_.resize(static_cast<size_t>(next - first) * 2);
+        RenderMusic(frameAudio_.data(), static_cast<int>(next - first));
+        if (writing)
+            audio_.insert(audio_.end(), frameAudio_.begin(), frameAudio_.end());
+    }
+    if (writing && (video_ || !options_.framesPath.empty()))
+        WriteFrame(picture);
+    if (outputFailed_)
+        throw StopRun();
+    if (options_.progress && now - lastProgress_ > std::chrono::milliseconds(250)) {
+        lastProgress_ = now;
+        PrintProgress(false);
+    }
+}
+
+void Renderer::PrintProgress(bool last) {
+    const double wall = std::chrono::duration<double>(WallClock::now() - start_).count();
+    const double shown = static_cast<double>(frame_) / options_.framesPerSecond;
+    const double speed = wall > 0 ? shown / wall : 0.0;
+    const double left =
+        frame_ > 0 ? wall * static_cast<double>(std::max(expectedFrames_ - frame_, 0L)) / frame_
+                   : 0.0;
+    std::fprintf(stderr, "\rframe %ld / %ld  %-20s %6.1fx real time  %4.0f s left  ", frame_,
+                 expectedFrames_, kParts[PartOf(shown)].name, speed, left);
+    if (last)
+        std::fputc('\n', stderr);
+    std::fflush(stderr);
+}
+
+void Renderer::PrintBench(double wallSeconds) const {
+    std::printf("%-22s %8s %11s %10s\n", "scene", "frames", "median ms", "worst ms");
+    long frames = 0;
+    for (int i = 0; i < kPartCount; i++) {
+        const std::vector<double>& times = frameTimes_[i];
+        frames += static_cast<long>(times.size());
+        double worst = times.empty() ? 0.0 : *std::max_element(times.begin(), times.end());
+        std::printf("%-22s %8zu %11.3f %10.3f\n", kParts[i].name, times.size(), Median(times),
+                    worst);
+    }
+    const double shown = static_cast<double>(frames) / options_.framesPerSecond;
+    std::printf("whole show: %ld frames (%.1f s at %d fps) in %.2f s: %.1fx real time\n", frames,
+                shown, options_.framesPerSecond, wallSeconds,
+                wallSeconds > 0 ? shown / wallSeconds : 0.0);
+    std::printf("yardstick: plain copy of one 512 x 256 frame: %.4f ms\n", FrameCopyMilliseconds());
+}
+
+int Renderer::Finish(int showCode) {
+    const double wallSeconds = std::chrono::duration<double>(WallClock::now() - start_).count();
+    if (options_.progress)
+        PrintProgress(true);
+    int code = showCode;
+    if (video_) {
+        if (pclose(video_) != 0)
+            outputFailed_ = true;
+        video_ = nullptr;
+    }
+    if (outputFailed_) {
+        std::fprintf(stderr, "demo-render: writing the output failed\n");
+        code = 2;
+    }
+    if (!options_.framesPath.empty() && !outputFailed_) {
+        std::string wav = (fs::path(options_.framesPath) / "music.wav").string();
+        if (!WriteWav(wav, audio_, sampleRate_)) {
+            std::fprintf(stderr, "demo-render: cannot write %s\n", wav.c_str());
+            code = 2;
+        }
+    }
+    if (!options_.videoPath.empty() && !outputFailed_) {
+        const bool lossless = fs::path(options_.videoPath).extension() == ".mkv";
+        if (!WriteWav(audioTemp_, audio_, sampleRate_)) {
+            std::fprintf(stderr, "demo-render: cannot write %s\n", audioTemp_.c_str());
+            code = 2;
+        } else {
+            std::string command = Quoted(options_.ffmpeg) + " -y -loglevel error -i " +
+                                  Quoted(videoTemp_) + " -i " + Quoted(audioTemp_) + " -c:v copy " +
+                                  (lossless ? "-c:a flac" : "-c:a aac -b:a 192k") + " " +
+                                  Quoted(options_.videoPath);
+            if (std::system(command.c_str()) != 0) {
+                std::fprintf(stderr, "demo-render: ffmpeg could not write %s\n",
+                             options_.videoPath.c_str());
+                code = 2;
+            }
+        }
+    }
+    if (!videoTemp_.empty()) {
+        std::error_code ignored;
+        fs::remove(videoTemp_, ignored);
+        fs::remove(audioTemp_, ignored);
+    }
+    if (options_.bench)
+        PrintBench(wallSeconds);
+    return code;
+}
+
+int Renderer::Run() {
+    headless::Config config;
+    config.framesPerSecond = options_.framesPerSecond;
+    headless::Reset(config);
+    for (const KeyPress& key : options_.keys)
+        headless::ScriptKey(key.frame, key.virtualKey);
+    ResetShellState();
+
+    const double lastTime = std::min(options_.to, kShowEnd);
+    expectedFrames_ = static_cast<long>(std::ceil(lastTime * options_.framesPerSecond)) + 1;
+    if (!OpenOutputs())
+        return 2;
+
+    headless::SetPresentHook([this](const headless::Picture& picture) { OnPresent(picture); });
+    start_ = lastFrame_ = lastProgress_ = WallClock::now();
+    ProcessEndHandler previous = SetProcessEndHandler(ThrowProcessEnd);
+    int showCode = 0;
+    try {
+        showCode = WinMain(nullptr, nullptr, nullptr, 0);
+    } catch (const ProcessEnd& end) {
+        showCode = end.code;
+    } catch (const StopRun&) {
+        showCode = 0;
+    }
+    SetProcessEndHandler(previous);
+    headless::SetPresentHook(nullptr);
+    if (showCode == kFatalExitCode)
+        std::fprintf(stderr, "demo-render: the show ended on a fatal error: %s",
+                     LastFatalMessage());
+    return Finish(showCode);
+}
+
+} // namespace
+
+std::string Usage() {
+    return "usage: demo-render [options]\n"
+           "Plays the show without a window, from the working directory (which holds data/).\n"
+           "  --fps N           frames per second of the capture (default 60)\n"
+           "  --from S --to S   scene-clock seconds to write (earlier frames are still computed)\n"
+           "  --video FILE      .mp4 (H.264 + AAC) or .mkv (lossless), through ffmpeg\n"
+           "  --frames DIR      numbered BMP frames and music.wav, no ffmpeg needed\n"
+           "  --keys F:KEY,...  key presses at given frames (Return, Escape, Space, a letter)\n"
+           "  --bench           no files: time every frame, print a table per scene\n"
+           "  --progress        a progress line on standard error (default when it is a terminal)\n"
+           "  --quiet           no progress line\n";
+}
+
+bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
+    options->progress = isatty(2) != 0;
+    for (int i = 1; i < argc; i++) {
+        const std::string option = argv[i];
+        auto value = [&](std::string* text) {
+            if (i + 1 >= argc) {
+                *error = option + " needs a value";
+                return false;
+            }
+            *text = argv[++i];
+            return true;
+        };
+        std::string text;
+        double number = 0;
+        if (option == "--bench") {
+            options->bench = true;
+        } else if (option == "--progress") {
+            options->progress = true;
+        } else if (option == "--quiet") {
+            options->progress = false;
+        } else if (option == "--fps") {
+            if (!value(&text))
+                return false;
+            if (!ParseNumber(text, &number) || number < 1 || number > 1000 ||
+                number != std::floor(number)) {
+                *error = "--fps takes a whole number from 1 to 1000";
+                return false;
+            }
+            options->framesPerSecond = static_cast<int>(number);
+        } else if (option == "--from" || option == "--to") {
+            if (!value(&text))
+                return false;
+            if (!ParseNumber(text, &number) || number < 0) {
+                *error = option + " takes a number of seconds, 0 or more";
+                return false;
+            }
+            (option == "--from" ? options->from : options->to) = number;
+        } else if (option == "--video") {
+            if (!value(&options->videoPath))
+                return false;
+            std::string extension = fs::path(options->videoPath).extension().string();
+            if (extension != ".mp4" && extension != ".mkv") {
+                *error = "--video writes a .mp4 or a .mkv file";
+                return false;
+            }
+        } else if (option == "--frames") {
+            if (!value(&options->framesPath))
+                return false;
+        } else if (option == "--keys") {
+            if (!value(&text))
+                return false;
+            if (!ParseKeys(text, &options->keys)) {
+                *error = "--keys takes FRAME:KEY pairs separated by commas, e.g. 120:Return";
+                return false;
+            }
+        } else if (option == "--ffmpeg") {
+            if (!value(&options->ffmpeg))
+                return false;
+        } else {
+            *error = "unknown option " + option;
+            return false;
+        }
+    }
+    if (options->from >= options->to) {
+        *error = "--from must come before --to";
+        return false;
+    }
+    if (options->bench && (!options->videoPath.empty() || !options->framesPath.empty())) {
+        *error = "--bench writes no files: leave out --video and --frames";
+        return false;
+    }
+    return true;
+}
+
+int RenderShow(const Options& options) {
+    std::signal(SIGPIPE, SIG_IGN); // a failing ffmpeg shows as a write error, not a signal
+    Renderer renderer(options);
+    return renderer.Run();
+}
+
+} // namespace render
