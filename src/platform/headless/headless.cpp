@@ -171,6 +171,10 @@ long PresentCount() {
     return state.presents;
 }
 
+void AdvanceClock(int64_t ticks) {
+    state.counter += ticks;
+}
+
 Picture Display() {
     SurfaceView view;
     return PrimarySurfaceView(&view) ? PictureOf(view) : Picture();
