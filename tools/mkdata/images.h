@@ -1,0 +1,36 @@
+// Every image of the show, drawn from code, and the list of files they go to.
+//
+// All images are 24-bit BMP files with widths that are multiples of 4, stored with the
+// program's own writer (see draw.h). Textures are 256 x 256 and tile without seams; the three
+// particle shapes are 320 x 200 outlines whose lit (non-zero) pixels are the swarm's targets.
+// Logos are added onto the frame, so their black is transparent.
+#pragma once
+
+#include "mkdata/draw.h"
+
+#include <string>
+#include <vector>
+
+namespace mkdata {
+
+// One image file of the data tree: its path below the data folder, its size and its painter.
+struct ImageFile {
+    std::string path; // e.g. "particules/forme.bmp"
+    int width;
+    int height;
+    Canvas (*paint)();
+    bool tiles; // a texture that must repeat without seams
+};
+
+// The images, in the order the show first loads them.
+const std::vector<ImageFile>& ShowImages();
+
+// The smallest and largest number of lit pixels a particle shape may have: every particle
+// visits every lit pixel every frame, and too few make a thin figure.
+constexpr int kShapeMinLitPixels = 1500;
+constexpr int kShapeMaxLitPixels = 4000;
+
+// Writes every image below dataDir, making the folders.
+void WriteImages(const std::string& dataDir);
+
+} // namespace mkdata
