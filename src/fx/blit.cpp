@@ -1,0 +1,97 @@
+#include "fx/blit.h"
+
+#include "fx/simd.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define FX_AVX2_PATH 1
+#endif
+
+namespace {
+
+constexpr uint32_t kColourBits = 0x00FFFFFF;
+
+// One pixel: each of red, green and blue added with saturation at 255; bits 24-31 cleared.
+inline uint32_t AddSaturated(uint32_t frame, uint32_t source) {
+    uint32_t red = (frame & 0xFF0000) + (source & 0xFF0000);
+    uint32_t green = (frame & 0xFF00) + (source & 0xFF00);
+    uint32_t blue = (frame & 0xFF) + (source & 0xFF);
+    red = red > 0xFF0000 ? 0xFF0000 : red;
+    green = green > 0xFF00 ? 0xFF00 : green;
+    blue = blue > 0xFF ? 0xFF : blue;
+    return red | green | blue;
+}
+
+// One clipped row of `count` pixels.
+inline void AddRow(const uint32_t* source, uint32_t* frame, int32_t count) {
+    int32_t i = 0;
+#if defined(__SSE2__)
+    // A saturating unsigned byte add is the per-channel rule exactly; four pixels at a time.
+    const __m128i colourBits = _mm_set1_epi32(static_cast<int>(kColourBits));
+    for (; i + 4 <= count; i += 4) {
+        __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i));
+        __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(frame + i));
+        __m128i sum = _mm_and_si128(_mm_adds_epu8(d, s), colourBits);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(frame + i), sum);
+    }
+#endif
+    for (; i < count; ++i)
+        frame[i] = AddSaturated(frame[i], source[i]);
+}
+
+#if defined(FX_AVX2_PATH)
+// Eight pixels at a time, for processors that have AVX2.
+__attribute__((target("avx2"))) void AddRowsAvx2(const uint32_t* source, int32_t width,
+                                                 uint32_t* frame, int32_t count, int64_t rows) {
+    const __m256i colourBits = _mm256_set1_epi32(static_cast<int>(kColourBits));
+    for (int64_t r = 0; r < rows; ++r, source += width, frame += kFrameWidth) {
+        int32_t i = 0;
+        for (; i + 8 <= count; i += 8) {
+            __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + i));
+            __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(frame + i));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(frame + i),
+                                _mm256_and_si256(_mm256_adds_epu8(d, s), colourBits));
+        }
+        for (; i < count; ++i)
+            frame[i] = AddSaturated(frame[i], source[i]);
+    }
+}
+
+#endif
+
+} // namespace
+
+void BlitAdditive(const uint32_t* source, int32_t width, int32_t height, FrameBuffer frame,
+                  int32_t x, int32_t y) {
+    if (width <= 0 || height <= 0)
+        return;
+    // Wholly outside. Compared in 64 bits so that no sum below can overflow.
+    if (x <= -static_cast<int64_t>(width) || y <= -static_cast<int64_t>(height) ||
+        x >= kFrameWidth || y >= kFrameHeight)
+        return;
+
+    int64_t firstColumn = x < 0 ? 0 : x;
+    int64_t firstRow = y < 0 ? 0 : y;
+    int64_t endColumn = static_cast<int64_t>(x) + width;
+    int64_t endRow = static_cast<int64_t>(y) + height;
+    if (endColumn > kFrameWidth)
+        endColumn = kFrameWidth;
+    if (endRow > kFrameHeight)
+        endRow = kFrameHeight;
+
+    int32_t count = static_cast<int32_t>(endColumn - firstColumn);
+    const uint32_t* sourceRow = source + (firstRow - y) * width + (firstColumn - x);
+    uint32_t* frameRow = frame + firstRow * kFrameWidth + firstColumn;
+#if defined(FX_AVX2_PATH)
+    if (FxUsesAvx2())
+        return AddRowsAvx2(sourceRow, width, frameRow, count, endRow - firstRow);
+#endif
+    for (int64_t row = firstRow; row < endRow; ++row) {
+        AddRow(sourceRow, frameRow, count);
+        sourceRow += width;
+        frameRow += kFrameWidth;
+    }
+}

@@ -1,0 +1,29 @@
+#include "fx/simd.h"
+
+namespace {
+
+bool ProcessorHasAvx2() {
+#if defined(__x86_64__) || defined(__i386__)
+    // The check reads what the processor and the operating system's saved state allow; it
+    // must be initialised first when it runs before other static constructors.
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
+#else
+    return false;
+#endif
+}
+
+const bool avx2Supported = ProcessorHasAvx2();
+bool avx2Used = avx2Supported;
+
+} // namespace
+
+bool FxUsesAvx2() {
+    return avx2Used;
+}
+
+bool SetFxUsesAvx2(bool enabled) {
+    bool previous = avx2Used;
+    avx2Used = enabled && avx2Supported;
+    return previous;
+}
