@@ -1,0 +1,307 @@
+// The ball scene: its camera, the ray-cast grid and the ball's projected centre, the blur centre
+// and the animation frame, the scene run on the headless back end with a parameter file and
+// images of its own, and a whole show quit with Escape while the ball is on screen.
+#include "scenes/ball.h"
+
+#include "assets/bmp.h"
+#include "fx/blockgrid.h"
+#include "fx/framebuffer.h"
+#include "lwo_builder.h"
+#include "platform/headless.h"
+#include "process_capture.h"
+#include "run_folder.h"
+#include "scenes/scenes.h"
+#include "shell/demo.h"
+#include "shell/process.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+void WriteImage(const std::string& path, int width, int height,
+                const std::vector<uint32_t>& pixels) {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::vector<uint8_t> bytes(static_cast<size_t>(width) * height * 3);
+    PackBGR24(pixels.data(), bytes.data(), width * height);
+    ASSERT_EQ(0, WriteBMP(path.c_str(), bytes.data(), width, height, 24, nullptr));
+}
+
+std::vector<uint32_t> Filled(int width, int height, uint32_t colour) {
+    return std::vector<uint32_t>(static_cast<size_t>(width) * height, colour);
+}
+
+// Thirty frames of 8 x 10, frame k filled with blue k + 1.
+std::vector<uint32_t> NumberedStrip() {
+    std::vector<uint32_t> strip(8 * 300);
+    for (int p = 0; p < 8 * 300; ++p)
+        strip[p] = static_cast<uint32_t>(p / 80 + 1);
+    return strip;
+}
+
+void WriteParameters(const std::string& speed, const std::string& animationSpeed) {
+    ASSERT_TRUE(WriteFileBytes("data/boule/boule.ini", "; the ball\n"
+                                                       "[boule_text]\ndata/boule/tex.bmp\n"
+                                                       "[anim_octet]\ndata/boule/octet.bmp\n"
+                                                       "[boule_logo]\ndata/boule/logo.bmp\n"
+                                                       "[boule_vitesse]\n" +
+                                                           speed + "\n[anim_speed]\n" +
+                                                           animationSpeed + "\n"));
+}
+
+void WriteBallData(uint32_t textureColour) {
+    WriteParameters("1.0", "2.0");
+    WriteImage("data/boule/tex.bmp", 256, 256, Filled(256, 256, textureColour));
+    WriteImage("data/boule/octet.bmp", 8, 300, NumberedStrip());
+    WriteImage("data/boule/logo.bmp", 4, 4, Filled(4, 4, 0xFFFFFF));
+}
+
+void StartAt(double seconds) {
+    headless::AdvanceClock(static_cast<int64_t>(seconds * 60 * headless::kTicksPerFrame));
+}
+
+Vec3f Direction(const BallCamera& camera) {
+    Vec3f direction = {};
+    EXPECT_TRUE(BallViewDirection(camera, &direction));
+    return direction;
+}
+
+} // namespace
+
+TEST(BallScene, CameraAtTheStartLooksFromAboveTheXzDiagonal) {
+    BallCamera camera = BallCameraAt(0.0);
+    EXPECT_EQ(camera.eye.x, 5600.0f);
+    EXPECT_EQ(camera.eye.y, 0.0f);
+    EXPECT_EQ(camera.eye.z, 5600.0f);
+    EXPECT_EQ(camera.target.x, 2000.0f);
+    EXPECT_EQ(camera.target.y, 0.0f);
+    EXPECT_EQ(camera.target.z, 0.0f);
+    EXPECT_EQ(camera.roll, 0.0f);
+    Vec3f direction = Direction(camera);
+    EXPECT_NEAR(direction.x, -0.54076, 1e-5);
+    EXPECT_EQ(direction.y, 0.0f);
+    EXPECT_NEAR(direction.z, -0.84118, 1e-5);
+
+    BallCamera still = camera;
+    still.target = still.eye;
+    EXPECT_FALSE(BallViewDirection(still, &direction));
+}
+
+TEST(BallScene, GridHitsTheBallAroundTheCentreAndMarksTheRaysThatMissIt) {
+    BallCamera camera = BallCameraAt(0.0);
+    int32_t centreX = 0, centreY = 0;
+    ComputeBallGrid(256.0f, 5000.0f, camera.eye, Direction(camera), camera.roll, &centreX,
+                    &centreY);
+    EXPECT_EQ(centreX, 310);
+    // The screen centre's ray runs along the view direction and meets the ball near
+    // (3961, 0, 3051): longitude 0, texel row 3051 * 150 / 5000 = 91.
+    const int middle = GridIndex(32, 16);
+    EXPECT_EQ(blockGrid.light[middle], 0);
+    EXPECT_EQ(blockGrid.u[middle], 0);
+    EXPECT_EQ(blockGrid.v[middle] >> 16, 91);
+    // The top-left corner looks past the ball.
+    EXPECT_EQ(blockGrid.light[GridIndex(0, 0)], kEmptyLight);
+    EXPECT_EQ(blockGrid.u[GridIndex(0, 0)], kBallMissCoordinate);
+    EXPECT_EQ(blockGrid.v[GridIndex(0, 0)], 0x7F000000);
+    // Every point is either a hit (light 0) or the miss marker.
+    int hits = 0;
+    for (int p = 0; p < kGridPoints; ++p) {
+        ASSERT_TRUE(blockGrid.light[p] == 0 ||
+                    (blockGrid.light[p] == kEmptyLight && blockGrid.u[p] == kBallMissCoordinate &&
+                     blockGrid.v[p] == kBallMissCoordinate));
+        hits += blockGrid.light[p] == 0;
+    }
+    EXPECT_GT(hits, kGridPoints / 4);
+    EXPECT_LT(hits, kGridPoints);
+
+    camera = BallCameraAt(1.0);
+    ComputeBallGrid(256.0f, 5000.0f, camera.eye, Direction(camera), camera.roll, &centreX,
+                    &centreY);
+    EXPECT_EQ(centreX, 296);
+    EXPECT_EQ(centreY, 98);
+}
+
+TEST(BallScene, AStraightDownDirectionKeepsThePreviousAxes) {
+    BallCamera camera = BallCameraAt(1.0);
+    int32_t centreX = 0, centreY = 0;
+    ComputeBallGrid(256.0f, 5000.0f, camera.eye, Direction(camera), camera.roll, &centreX,
+                    &centreY);
+    const BlockGrid before = blockGrid;
+    int32_t keptX = 0, keptY = 0;
+    ComputeBallGrid(256.0f, 5000.0f, camera.eye, Vec3f{0.0f, 0.0f, -1.0f}, 0.5, &keptX, &keptY);
+    EXPECT_EQ(std::memcmp(&before, &blockGrid, sizeof(BlockGrid)), 0);
+    EXPECT_EQ(keptX, centreX);
+    EXPECT_EQ(keptY, centreY);
+}
+
+TEST(BallScene, BlurCentreIsClampedAndTheAnimationFrameNeverLeavesTheStrip) {
+    int32_t x = 600, y = -20;
+    ClampBallBlurCentre(&x, &y);
+    EXPECT_EQ(x, 509);
+    EXPECT_EQ(y, 3);
+    x = 2, y = 300;
+    ClampBallBlurCentre(&x, &y);
+    EXPECT_EQ(x, 3);
+    EXPECT_EQ(y, 251);
+    x = 296, y = 98;
+    ClampBallBlurCentre(&x, &y);
+    EXPECT_EQ(x, 296);
+    EXPECT_EQ(y, 98);
+
+    EXPECT_EQ(BallAnimationFrame(61.0, 1.0), 1);
+    EXPECT_EQ(BallAnimationFrame(29.0, 1.0), 29);
+    EXPECT_EQ(BallAnimationFrame(2.0, 15.99), 1); // n = 31
+    EXPECT_EQ(BallAnimationFrame(0.0, 70.0), 0);
+    EXPECT_EQ(BallAnimationFrame(-1.0, 1.0), 29);
+    EXPECT_EQ(BallAnimationFrame(-61.0, 1.0), 29);
+    EXPECT_EQ(BallAnimationFrame(-30.0, 1.0), 0);
+    const int32_t huge = BallAnimationFrame(-1e300, 1.0);
+    EXPECT_TRUE(huge >= 0 && huge < 30);
+}
+
+class BallSceneRun : public testing::Test {
+  protected:
+    void SetUp() override { headless::Reset(); }
+    TempWorkingDirectory folder;
+};
+
+TEST_F(BallSceneRun, EnteredAfterItsEndLoadsButPresentsNothing) {
+    WriteBallData(0x404040);
+    StartHeadlessDisplay();
+    StartAt(75.0);
+    RunBallScene(theDemo->frameBuffer);
+    EXPECT_EQ(headless::PresentCount(), 0);
+
+    std::filesystem::remove("data/boule/logo.bmp");
+    EXPECT_EQ(ExitCodeOf([] { RunBallScene(theDemo->frameBuffer); }), kFatalExitCode);
+    EXPECT_EQ(headless::PresentCount(), 0);
+}
+
+TEST_F(BallSceneRun, LastFrameIsTheFirstThatStartsAt75SecondsAndShowsTheBall) {
+    WriteBallData(0x404040);
+    StartHeadlessDisplay();
+    StartAt(74.0);
+    RunBallScene(theDemo->frameBuffer);
+    EXPECT_EQ(headless::PresentCount(), 61); // 74 s ... 75 s
+
+    // The blur leaves its centre, the ball's projected centre, as the mapper drew it.
+    BallCamera camera = BallCameraAt(75.0);
+    int32_t centreX = 0, centreY = 0;
+    ComputeBallGrid(256.0f, 5000.0f, camera.eye, Direction(camera), camera.roll, &centreX,
+                    &centreY);
+    ClampBallBlurCentre(&centreX, &centreY);
+    EXPECT_EQ(theDemo->frameBuffer[centreY * 512 + centreX], 0x404040u);
+}
+
+TEST_F(BallSceneRun, StandsStillWithoutASpeedFactor) {
+    WriteBallData(0x404040);
+    WriteParameters("", "2.0"); // empty values read as 0
+    StartHeadlessDisplay();
+    std::vector<std::vector<uint32_t>> frames;
+    headless::SetPresentHook([&](const headless::Picture& picture) {
+        std::vector<uint32_t> frame;
+        for (int y = 112; y < 112 + 256; ++y)
+            for (int x = 64; x < 64 + 512; ++x)
+                frame.push_back(picture.At(x, y));
+        frames.push_back(frame);
+    });
+    StartAt(74.9);
+    RunBallScene(theDemo->frameBuffer);
+    headless::SetPresentHook(nullptr);
+    ASSERT_EQ(frames.size(), 7u);
+    for (const std::vector<uint32_t>& frame : frames)
+        ASSERT_TRUE(frame == frames[0]);
+    EXPECT_EQ(frames[0][0], 1u) << "animation frame 0 in the top-left corner";
+}
+
+TEST_F(BallSceneRun, ANegativeAnimationFactorStillShowsAFrameOfTheStrip) {
+    WriteBallData(0x000000); // a black ball: only the animation shows
+    WriteParameters("1.0", "-1.0");
+    StartHeadlessDisplay();
+    StartAt(74.99);
+    RunBallScene(theDemo->frameBuffer);
+    // The last frame is at a = 75: n = -75, frame -75 mod 30 = 15, blue 16.
+    const uint32_t* frame = theDemo->frameBuffer;
+    EXPECT_EQ(frame[0], 16u);
+    EXPECT_EQ(frame[9 * 512 + 7], 16u);
+    EXPECT_EQ(frame[10 * 512 + 7], 0u);
+    EXPECT_EQ(frame[246 * 512 + 384], 16u);
+    EXPECT_EQ(frame[255 * 512 + 455], 16u);
+    EXPECT_EQ(frame[250 * 512 + 392], 0u);
+    EXPECT_EQ(frame[246 * 512 + 448], 16u);
+}
+
+TEST_F(BallSceneRun, AStripOfFewerThanThirtyRowsShowsNoAnimation) {
+    WriteBallData(0x000000);
+    WriteImage("data/boule/octet.bmp", 8, 29, Filled(8, 29, 0xFFFFFF));
+    StartHeadlessDisplay();
+    StartAt(74.99);
+    RunBallScene(theDemo->frameBuffer);
+    EXPECT_EQ(headless::PresentCount(), 2);
+    for (int p = 0; p < kFramePixels; ++p)
+        ASSERT_EQ(theDemo->frameBuffer[p], 0u);
+}
+
+TEST_F(BallSceneRun, RefusesABadTextureAMissingImageKeyOrAMissingParameterFile) {
+    WriteBallData(0x404040);
+    StartHeadlessDisplay();
+    WriteImage("data/boule/tex.bmp", 128, 128, Filled(128, 128, 0x404040));
+    EXPECT_EQ(ExitCodeOf([] { RunBallScene(theDemo->frameBuffer); }), kFatalExitCode);
+    EXPECT_NE(std::string(LastFatalMessage()).find("data/boule/tex.bmp"), std::string::npos);
+
+    ASSERT_TRUE(WriteFileBytes("data/boule/boule.ini", "[boule_text]\ndata/boule/tex.bmp\n"));
+    WriteImage("data/boule/tex.bmp", 256, 256, Filled(256, 256, 0x404040));
+    EXPECT_EQ(ExitCodeOf([] { RunBallScene(theDemo->frameBuffer); }), kFatalExitCode);
+    EXPECT_NE(std::string(LastFatalMessage()).find("[anim_octet]"), std::string::npos);
+
+    std::filesystem::remove("data/boule/boule.ini");
+    EXPECT_EQ(ExitCodeOf([] { RunBallScene(theDemo->frameBuffer); }), kFatalExitCode);
+    EXPECT_EQ(headless::PresentCount(), 0);
+}
+
+namespace {
+
+// Small files for the first three scenes and the music, in the working directory's data/.
+void WriteFirstThreeScenes() {
+    std::vector<uint32_t> shape(320 * 200, 0);
+    for (int column = 100; column < 140; ++column)
+        shape[100 * 320 + column] = 0xFFFFFF;
+    for (const char* path :
+         {"data/particules/forme.bmp", "data/particules/forme2.bmp", "data/particules/forme3.bmp"})
+        WriteImage(path, 320, 200, shape);
+    WriteImage("data/particules/light2.bmp", 4, 4, Filled(4, 4, 0x202020));
+    WriteImage("data/klvlogo.bmp", 8, 4, Filled(8, 4, 0xFF0000));
+    ASSERT_TRUE(WriteFileBytes("data/3d/u_mec.lwo",
+                               LwoBuilder()
+                                   .Points({{0, 50, 0}, {10, 70, 0}, {-10, 70, 0}, {0, 60, 10}})
+                                   .Triangles({{0, 1, 2}, {0, 3, 1}, {1, 3, 2}, {2, 3, 0}})
+                                   .Build()));
+    WriteImage("data/3d/env_neg.bmp", 256, 256, Filled(256, 256, 0x808080));
+    WriteImage("data/boule/anim_cercle2.bmp", 16, 64, Filled(16, 64, 0x101010));
+    WriteBallData(0x404040);
+    ASSERT_TRUE(WriteFileBytes("data/mirel.xm", TinyXmModule()));
+}
+
+} // namespace
+
+TEST_F(BallSceneRun, EscapeDuringTheBallEndsTheShowWithZeroAfterTheSoundShutdown) {
+    WriteFirstThreeScenes();
+    // Scene 1 presents frames 0..2100 (0 s to 35 s), scene 2 up to 60 s (frame 3600); the ball
+    // starts at frame 3601. The key comes at frame 3700 and the quit message at the next one.
+    headless::ScriptKey(3700, VK_ESCAPE);
+    ProgramResult result = RunProgram();
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.output, "");
+    EXPECT_EQ(headless::PresentCount(), 3701);
+    const std::vector<std::string>& log = headless::CallLog();
+    auto quit = std::find(log.begin(), log.end(), "PeekMessage 18 0");
+    ASSERT_NE(quit, log.end());
+    EXPECT_EQ(std::vector<std::string>(quit + 1, log.end()),
+              (std::vector<std::string>{"MIDASstopModule", "MIDASfreeModule", "MIDASclose",
+                                        "DestroyWindow"}));
+}

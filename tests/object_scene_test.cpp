@@ -1,0 +1,183 @@
+// The environment-mapped object scene: its camera path, the animation frames along the bottom
+// edge, and the scene run on the headless back end with a small mesh and images of its own.
+#include "scenes/object.h"
+
+#include "assets/bmp.h"
+#include "fx/framebuffer.h"
+#include "lwo_builder.h"
+#include "platform/headless.h"
+#include "process_capture.h"
+#include "run_folder.h"
+#include "scenes/scenes.h"
+#include "shell/demo.h"
+#include "shell/process.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+void WriteImage(const std::string& path, int width, int height,
+                const std::vector<uint32_t>& pixels) {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::vector<uint8_t> bytes(static_cast<size_t>(width) * height * 3);
+    PackBGR24(pixels.data(), bytes.data(), width * height);
+    ASSERT_EQ(0, WriteBMP(path.c_str(), bytes.data(), width, height, 24, nullptr));
+}
+
+// An octahedron of radius 8 around (0, 60, 0), the point the camera looks at, with its faces
+// turned outward.
+std::string Octahedron() {
+    std::vector<LwoBuilder::Point> points = {{8, 60, 0}, {-8, 60, 0}, {0, 68, 0},
+                                             {0, 52, 0}, {0, 60, 8},  {0, 60, -8}};
+    std::vector<LwoBuilder::Triangle> faces;
+    for (int sx = 0; sx < 2; ++sx)
+        for (int sy = 0; sy < 2; ++sy)
+            for (int sz = 0; sz < 2; ++sz) {
+                const uint16_t a = sx, b = 2 + sy, c = 4 + sz;
+                if ((sx + sy + sz) % 2 == 0)
+                    faces.push_back({a, b, c});
+                else
+                    faces.push_back({a, c, b});
+            }
+    return LwoBuilder().Points(points).Triangles(faces).Build();
+}
+
+// A strip of four 64 x 64 frames, frame k filled with blue k + 1.
+std::vector<uint32_t> NumberedStrip() {
+    std::vector<uint32_t> strip(64 * 256);
+    for (int row = 0; row < 256; ++row)
+        for (int column = 0; column < 64; ++column)
+            strip[row * 64 + column] = static_cast<uint32_t>(row / 64 + 1);
+    return strip;
+}
+
+void WriteSceneData(uint32_t envMapColour) {
+    ASSERT_TRUE(WriteFileBytes("data/3d/u_mec.lwo", Octahedron()));
+    WriteImage("data/3d/env_neg.bmp", 256, 256, std::vector<uint32_t>(256 * 256, envMapColour));
+    WriteImage("data/boule/anim_cercle2.bmp", 64, 256, NumberedStrip());
+}
+
+void StartAt(double seconds) {
+    headless::AdvanceClock(static_cast<int64_t>(seconds * 60 * headless::kTicksPerFrame));
+}
+
+} // namespace
+
+TEST(ObjectScene, CameraCirclesTheObjectAndLooksAtItsMiddle) {
+    ObjectCamera at10 = ObjectCameraAt(10.0);
+    EXPECT_NEAR(at10.position.x, 10.88042, 1e-4);
+    EXPECT_NEAR(at10.position.y, 51.59666, 1e-4);
+    EXPECT_NEAR(at10.position.z, 16.78143, 1e-4);
+    EXPECT_NEAR(at10.direction.x, -0.50155, 1e-5);
+    EXPECT_NEAR(at10.direction.y, 0.38736, 1e-5);
+    EXPECT_NEAR(at10.direction.z, -0.77356, 1e-5);
+
+    ObjectCamera atQuarterTurn = ObjectCameraAt(std::acos(0.0));
+    EXPECT_FLOAT_EQ(atQuarterTurn.position.x, -20.0f);
+    EXPECT_NEAR(atQuarterTurn.position.y, 42.17987, 1e-4);
+    EXPECT_NEAR(atQuarterTurn.position.z, 0.0, 1e-6);
+    EXPECT_NEAR(atQuarterTurn.direction.x, 0.74662, 1e-5);
+    EXPECT_NEAR(atQuarterTurn.direction.y, 0.66525, 1e-5);
+    EXPECT_NEAR(atQuarterTurn.direction.z, 0.0, 1e-6);
+    EXPECT_NEAR(atQuarterTurn.length, std::hypot(20.0, 60.0 - 42.17987), 1e-4);
+}
+
+TEST(ObjectScene, ShowsThreeConsecutiveFramesOfTheLoopEachQuarterSecond) {
+    auto frames = [](int32_t index) {
+        return std::vector<int32_t>{ObjectAnimationFrame(index, 0), ObjectAnimationFrame(index, 1),
+                                    ObjectAnimationFrame(index, 2)};
+    };
+    EXPECT_EQ(frames(0), (std::vector<int32_t>{0, 1, 2}));
+    EXPECT_EQ(frames(5), (std::vector<int32_t>{1, 2, 3}));
+    EXPECT_EQ(frames(7), (std::vector<int32_t>{3, 0, 1}));
+    EXPECT_EQ(frames(-1), (std::vector<int32_t>{3, 0, 1})) << "never before the strip";
+    EXPECT_EQ(ObjectAnimationIndex(0.0), 0);
+    EXPECT_EQ(ObjectAnimationIndex(1.24), 4);
+    EXPECT_EQ(ObjectAnimationIndex(59.99), 239);
+}
+
+class ObjectSceneRun : public testing::Test {
+  protected:
+    void SetUp() override { headless::Reset(); }
+    TempWorkingDirectory folder;
+};
+
+TEST_F(ObjectSceneRun, EnteredAfterItsEndLoadsButPresentsNothing) {
+    WriteSceneData(0x808080);
+    StartHeadlessDisplay();
+    StartAt(60.0);
+    RunObjectScene(theDemo->frameBuffer);
+    EXPECT_EQ(headless::PresentCount(), 0);
+
+    // Its files are still loaded: a missing one is fatal even then.
+    std::filesystem::remove("data/boule/anim_cercle2.bmp");
+    EXPECT_EQ(ExitCodeOf([] { RunObjectScene(theDemo->frameBuffer); }), kFatalExitCode);
+    EXPECT_EQ(headless::PresentCount(), 0);
+}
+
+TEST_F(ObjectSceneRun, LastFrameIsTheFirstThatStartsAtSixtySeconds) {
+    WriteSceneData(0x808080);
+    StartHeadlessDisplay();
+    StartAt(59.99);
+    RunObjectScene(theDemo->frameBuffer);
+    EXPECT_EQ(headless::PresentCount(), 2); // 59.99 s, then 60.0067 s
+
+    StartAt(59.0 - 2 / 60.0 - 59.99); // back on whole frames: the next reading is 59 s
+    const long before = headless::PresentCount();
+    RunObjectScene(theDemo->frameBuffer);
+    EXPECT_EQ(headless::PresentCount() - before, 61); // 59 s ... 60 s
+}
+
+TEST_F(ObjectSceneRun, DrawsTheLitObjectInTheMiddleAndTheAnimationAlongTheBottom) {
+    WriteSceneData(0x000000); // a black map: only the animation shows at the bottom
+    StartHeadlessDisplay();
+    StartAt(59.0);
+    RunObjectScene(theDemo->frameBuffer);
+    // The last frame starts at 60 s, quarter second 240: frames 0, 1, 2 at x = 0, 69, 138.
+    const uint32_t* frame = theDemo->frameBuffer;
+    auto at = [&](int x, int y) { return frame[y * 512 + x]; };
+    EXPECT_EQ(at(0, 192), 1u);
+    EXPECT_EQ(at(63, 255), 1u);
+    EXPECT_EQ(at(64, 192), 0u);
+    EXPECT_EQ(at(68, 255), 0u);
+    EXPECT_EQ(at(69, 192), 2u);
+    EXPECT_EQ(at(132, 255), 2u);
+    EXPECT_EQ(at(138, 192), 3u);
+    EXPECT_EQ(at(201, 255), 3u);
+    EXPECT_EQ(at(202, 255), 0u);
+    EXPECT_EQ(at(0, 191), 0u);
+}
+
+TEST_F(ObjectSceneRun, DrawsTheObjectLitByItsMapInTheMiddle) {
+    WriteSceneData(0x808080);
+    StartHeadlessDisplay();
+    StartAt(59.9);
+    RunObjectScene(theDemo->frameBuffer);
+    // The blur leaves its centre as drawn: the map's grey, on a face turned to the camera.
+    EXPECT_EQ(theDemo->frameBuffer[128 * 512 + 256], 0x808080u);
+}
+
+TEST_F(ObjectSceneRun, RefusesAnEnvironmentMapThatIsNot256By256) {
+    WriteSceneData(0x808080);
+    WriteImage("data/3d/env_neg.bmp", 260, 256, std::vector<uint32_t>(260 * 256, 0x808080));
+    StartHeadlessDisplay();
+    EXPECT_EQ(ExitCodeOf([] { RunObjectScene(theDemo->frameBuffer); }), kFatalExitCode);
+    EXPECT_NE(std::string(LastFatalMessage()).find("env_neg.bmp"), std::string::npos);
+    EXPECT_EQ(headless::PresentCount(), 0);
+}
+
+TEST_F(ObjectSceneRun, AStripOfFewerThanFourRowsShowsNoAnimation) {
+    WriteSceneData(0x000000);
+    WriteImage("data/boule/anim_cercle2.bmp", 8, 3, std::vector<uint32_t>(24, 0xFFFFFF));
+    StartHeadlessDisplay();
+    StartAt(59.99);
+    RunObjectScene(theDemo->frameBuffer);
+    EXPECT_EQ(headless::PresentCount(), 2);
+    for (int p = 0; p < kFramePixels; ++p)
+        ASSERT_EQ(theDemo->frameBuffer[p], 0u);
+}
