@@ -50,5 +50,26 @@ test: build
 sanitize:
 	@$(MAKE) --no-print-directory test PRESET=sanitize
 
+# Renders the show's music to $(BUILD)/song.wav and prints its peak and RMS levels and length.
+.PHONY: song
+song: build
+	@$(BUILD)/mkdata --wav $(BUILD)/song.wav $(BUILD)/data/mirel.xm
+	@if command -v sox >/dev/null 2>&1; then \
+	    sox $(BUILD)/song.wav -n stats 2>&1 | grep -E '^(Pk lev dB|RMS lev dB|Length s)'; fi
+
+# A contact sheet of the generated data: every image on one sheet (contact-sheet.png) and the
+# mesh rendered by the engine from three camera positions of the object scene (mesh-views.png),
+# in <build>/contact-sheet. SHEET_BUILD=<folder> uses a build folder that is already built.
+.PHONY: contact-sheet
+SHEET_BUILD ?=
+contact-sheet: $(if $(SHEET_BUILD),,build)
+	@dir="$(or $(SHEET_BUILD),$(BUILD))"; sheet="$$dir/contact-sheet"; \
+	rm -rf "$$sheet" && "$$dir/mkdata" --sheet "$$dir/data" "$$sheet" && \
+	montage -label '%t' "$$sheet"/tiles/*.bmp -tile 4x -geometry +8+8 -background '#202028' \
+	    -fill '#e0e0e0' "$$sheet/contact-sheet.png" && \
+	montage -label '%t' "$$sheet"/mesh/*.bmp -tile 3x -geometry +8+8 -background '#202028' \
+	    -fill '#e0e0e0' "$$sheet/mesh-views.png" && \
+	echo "Contact sheet: $$sheet/contact-sheet.png and $$sheet/mesh-views.png"
+
 clean:
 	rm -rf build

@@ -388,21 +388,21 @@ std::string BelowData(const char* path) {
 
 const std::vector<ImageFile>& ShowImages() {
     static const std::vector<ImageFile> images = {
-        {"particules/forme.bmp", 320, 200, PaintShapeStar, false},
-        {"particules/forme2.bmp", 320, 200, PaintShapeMoth, false},
-        {"particules/forme3.bmp", 320, 200, PaintShapeSpiral, false},
-        {"particules/light2.bmp", 16, 16, PaintLight, false},
-        {"klvlogo.bmp", 176, 36, PaintGroupLogo, false},
-        {"3d/env_neg.bmp", 256, 256, PaintEnvironment, false},
-        {"boule/anim_cercle2.bmp", 64, 256, PaintCircleStrip, false},
-        {BelowData(kBallTexturePath), 256, 256, PaintBallTexture, true},
-        {BelowData(kBallAnimationPath), 64, 64 * 30, PaintOctetStrip, false},
-        {BelowData(kBallLogoPath), 128, 32, PaintBallLogo, false},
-        {"boule/tex7c.bmp", 256, 256, PaintCaustics, true},
-        {"zoom/texture1.bmp", 256, 256, PaintPanels, true},
-        {"rotozoom/texture.bmp", 256, 256, PaintRotozoomTexture, true},
-        {"boule/under.bmp", 160, 40, PaintTitleOverlay, false},
-        {"logofin.bmp", 512, 256, PaintEndLogo, false},
+        {"particules/forme.bmp", 320, 200, PaintShapeStar, 1, false},
+        {"particules/forme2.bmp", 320, 200, PaintShapeMoth, 1, false},
+        {"particules/forme3.bmp", 320, 200, PaintShapeSpiral, 1, false},
+        {"particules/light2.bmp", 16, 16, PaintLight, 1, false},
+        {"klvlogo.bmp", 176, 36, PaintGroupLogo, 1, false},
+        {"3d/env_neg.bmp", 256, 256, PaintEnvironment, 1, false},
+        {"boule/anim_cercle2.bmp", 64, 256, PaintCircleStrip, 4, false},
+        {BelowData(kBallTexturePath), 256, 256, PaintBallTexture, 1, true},
+        {BelowData(kBallAnimationPath), 64, 64 * 30, PaintOctetStrip, 30, false},
+        {BelowData(kBallLogoPath), 128, 32, PaintBallLogo, 1, false},
+        {"boule/tex7c.bmp", 256, 256, PaintCaustics, 1, true},
+        {"zoom/texture1.bmp", 256, 256, PaintPanels, 1, true},
+        {"rotozoom/texture.bmp", 256, 256, PaintRotozoomTexture, 1, true},
+        {"boule/under.bmp", 160, 40, PaintTitleOverlay, 1, false},
+        {"logofin.bmp", 512, 256, PaintEndLogo, 1, false},
     };
     return images;
 }

@@ -19,6 +19,7 @@ struct ImageFile {
     int width;
     int height;
     Canvas (*paint)();
+    int frames; // animation frames stacked top to bottom (1 for a still image)
     bool tiles; // a texture that must repeat without seams
 };
 
