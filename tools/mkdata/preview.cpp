@@ -80,7 +80,7 @@ std::string TileName(int index, const std::string& path) {
     for (char& c : name)
         if (c == '/')
             c = '-';
-    char prefix[8];
+    char prefix[16];
     std::snprintf(prefix, sizeof prefix, "%02d-", index);
     return prefix + name + ".bmp";
 }
