@@ -40,7 +40,7 @@ const std::vector<Rhythm> kBassRhythms = {
 
 const std::vector<Rhythm> kPadRhythms = {
     {"hold",     "x... .... .... ...."},
-    {"end",      "x-.. .... .... ...."},
+    {"end",      "x... ..-. .... ...."},
 };
 
 const std::vector<Rhythm> kArpPatterns = {
@@ -114,9 +114,9 @@ const std::vector<Section> kSections = {
                                  ".",                               "",          "",      "crash@18 . . ."},
         {"the arpeggio wakes",      4, 144, 0, "Am F C G",          ".",       ".",     "hold@19",
                                  "up16@10 up16@14 up16@18 up16@22", "",          "",      "."},
-        {"the beat comes in",       8, 144, 0, "Am F C G Am F C G", "kickhat", "off8",  "hold",
+        {"the beat comes in",       8, 144, 0, "Am F C G Am F C G", "kickhat@48", "off8@36", "hold",
                                  "up16",                            "",          "",      "crash . . . . . . ."},
-        {"build",                   4, 144, 0, "F G Am G",          "four",    "off8",  "hold",
+        {"build",                   4, 144, 0, "F G Am G",          "four@54", "off8@42", "hold",
                                  "updown16",                        "",          "",      ". . . sweep"},
         {"drum roll",               1, 144, 0, "E",                 "roll",    "long",  "hold",
                                  "updown16",                        "",          "",      "."},
