@@ -23,8 +23,9 @@ constexpr int32_t kTextureCoordinateLimit = 0xFF0000;
 // of a triangle with a single top corner; both end pixels of each span are written. Pixels
 // outside the frame buffer are skipped without changing the texture stepping of the others.
 //
-// Every arithmetic step stays within 32 bits when all twelve values lie in -8192 ... 8191
-// (the 3D engine passes corners inside a 150-pixel guard window and coordinates 7 ... 247).
+// Every arithmetic step stays within 32 bits when the columns and rows lie in -8192 ... 8191
+// and the texture coordinates in -2048 ... 2047 (the 3D engine passes corners inside a
+// 150-pixel guard window and texture coordinates 7 ... 247).
 void DrawTexturedTriangle(const uint32_t* texture, uint32_t* frameBuffer, int32_t x0, int32_t y0,
                           int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t s0, int32_t t0,
                           int32_t s1, int32_t t1, int32_t s2, int32_t t2);
