@@ -168,7 +168,7 @@ TEST(Particles, EveryVersionMatchesThePlainStepBitForBit) {
     for (ParticleKernel kernel : {ParticleKernel::kPortable, ParticleKernel::kAvx2}) {
         if (!ParticleKernelAvailable(kernel))
             continue;
-        for (int count : {1, 7, 200, 203}) {
+        for (int count : {1, 7, 12, 200, 205}) {
             ParticleSet fast;
             fast.count = count;
             for (int i = 0; i < count; ++i) {
