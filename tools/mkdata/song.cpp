@@ -110,10 +110,10 @@ const std::vector<Section> kSections = {
     {"awakening", 0.0, {
         // label                 bars bpm key chords               drums      bass     pad
         //                       arp                                lead         harmony  fx
-        {"pads alone",              4, 144, 0, "Am F C G",          ".",       ".",     "hold@8 hold@11 hold@14 hold@17",
+        {"pads alone",              4, 144, 0, "Am F C G",          ".",       ".",     "hold@11 hold@14 hold@17 hold@20",
                                  ".",                               "",          "",      "crash@18 . . ."},
-        {"the arpeggio wakes",      4, 144, 0, "Am F C G",          ".",       ".",     "hold@19",
-                                 "up16@10 up16@14 up16@18 up16@22", "",          "",      "."},
+        {"the arpeggio wakes",      4, 144, 0, "Am F C G",          ".",       ".",     "hold@21",
+                                 "up16@12 up16@16 up16@20 up16@24", "",          "",      "."},
         {"the beat comes in",       8, 144, 0, "Am F C G Am F C G", "kickhat@48", "off8@36", "hold",
                                  "up16",                            "",          "",      "crash . . . . . . ."},
         {"build",                   4, 144, 0, "F G Am G",          "four@54", "off8@42", "hold",
