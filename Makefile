@@ -67,9 +67,9 @@ contact-sheet: $(if $(SHEET_BUILD),,build)
 	if convert -list font 2>/dev/null | grep -q 'Font: DejaVu-Sans$$'; then \
 	    labels="-font DejaVu-Sans -pointsize 12 -label %t"; fi; \
 	rm -rf "$$sheet" && "$$dir/mkdata" --sheet "$$dir/data" "$$sheet" && \
-	montage $$labels "$$sheet"/tiles/*.bmp -tile 4x -geometry +8+8 -background '#202028' \
+	montage $$labels "$$sheet"/tiles/*.bmp -tile 5x -geometry '360x360>+8+8' -background '#202028' \
 	    -fill '#e0e0e0' "$$sheet/contact-sheet.png" && \
-	montage $$labels "$$sheet"/mesh/*.bmp -tile 3x -geometry +8+8 -background '#202028' \
+	montage $$labels "$$sheet"/mesh/*.bmp -tile 3x -geometry '+8+8' -background '#202028' \
 	    -fill '#e0e0e0' "$$sheet/mesh-views.png" && \
 	echo "Contact sheet: $$sheet/contact-sheet.png and $$sheet/mesh-views.png"
 

@@ -162,21 +162,26 @@ int TextWidth(const std::string& text, const TextStyle& style) {
     return WalkText(text, [](int, int) {}) * style.dot;
 }
 
-void DrawText(Canvas& canvas, int x, int y, const std::string& text, const TextStyle& style) {
+namespace {
+
+// Draws lit dots, given as (column, row) cells, in the lettering style: the halo of every dot
+// first, then the dots themselves, filled with the gradient from `top` at row y to `bottom` at
+// y + gradientHeight.
+template <typename Walk>
+void DrawDots(Canvas& canvas, int x, int y, double gradientHeight, const TextStyle& style,
+              Walk walk) {
     const double dot = style.dot;
-    // Halo first, added under every dot.
     if (style.glowStrength > 0.0) {
-        WalkText(text, [&](int column, int row) {
+        walk([&](int column, int row) {
             AddGlow(canvas, x + (column + 0.5) * dot, y + (row + 0.5) * dot,
                     style.glowRadius + dot * 0.5, style.glow, style.glowStrength);
         });
     }
-    // Dots: rounded squares with a one-pixel gutter once they are big enough to show it.
+    // Rounded squares with a one-pixel gutter once they are big enough to show it.
     const double inset = style.dot >= 4 ? 0.5 : 0.0;
     const double half = dot / 2.0 - inset;
     const double corner = style.dot >= 4 ? half * 0.55 : 0.0;
-    const double gradientHeight = (kGlyphBaseline + 1) * dot;
-    WalkText(text, [&](int column, int row) {
+    walk([&](int column, int row) {
         double cx = x + (column + 0.5) * dot, cy = y + (row + 0.5) * dot;
         int left = x + column * style.dot, top = y + row * style.dot;
         for (int py = top; py < top + style.dot; ++py) {
@@ -194,6 +199,23 @@ void DrawText(Canvas& canvas, int x, int y, const std::string& text, const TextS
                     canvas.Blend(px, py, fill, coverage);
             }
         }
+    });
+}
+
+} // namespace
+
+void DrawText(Canvas& canvas, int x, int y, const std::string& text, const TextStyle& style) {
+    DrawDots(canvas, x, y, (kGlyphBaseline + 1) * double(style.dot), style,
+             [&](auto visit) { WalkText(text, visit); });
+}
+
+void DrawDotPattern(Canvas& canvas, int x, int y, const std::vector<std::string>& rows,
+                    const TextStyle& style) {
+    DrawDots(canvas, x, y, double(rows.size()) * style.dot, style, [&](auto visit) {
+        for (size_t row = 0; row < rows.size(); ++row)
+            for (size_t column = 0; column < rows[row].size(); ++column)
+                if (rows[row][column] == '#')
+                    visit(int(column), int(row));
     });
 }
 

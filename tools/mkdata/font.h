@@ -13,6 +13,7 @@
 #include "mkdata/draw.h"
 
 #include <string>
+#include <vector>
 
 namespace mkdata {
 
@@ -39,6 +40,11 @@ int TextWidth(const std::string& text, const TextStyle& style);
 // Draws the text with the top of its capitals at row y and its first lit column at x: glow
 // added first, then the dots painted over it.
 void DrawText(Canvas& canvas, int x, int y, const std::string& text, const TextStyle& style);
+
+// Draws a picture of dots in the lettering style: rows top first, '#' for a dot, with its top-left
+// dot cell at (x, y). The gradient runs over the pattern's own height.
+void DrawDotPattern(Canvas& canvas, int x, int y, const std::vector<std::string>& rows,
+                    const TextStyle& style);
 
 // Draws the text centred on column centreX.
 void DrawTextCentred(Canvas& canvas, int centreX, int y, const std::string& text,

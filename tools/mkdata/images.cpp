@@ -47,6 +47,12 @@ double TurnedEllipseDistance(double x, double y, double cx, double cy, double rx
     return EllipseDistance(dx * c + dy * s, -dx * s + dy * c, rx, ry);
 }
 
+// Adds a glow's light at distance d from its centre to one colour (AddGlow for a single pixel).
+void AddGlowPixel(Color& c, double d, double radius, Color color, double peak) {
+    double e = d / radius;
+    c = c + color * (peak * detmath::Exp(-e * e));
+}
+
 template <typename Distance> Canvas PaintShape(Distance distance, double halfWidth) {
     Canvas canvas(kShapeWidth, kShapeHeight);
     for (int row = 0; row < kShapeHeight; ++row) {
@@ -59,26 +65,26 @@ template <typename Distance> Canvas PaintShape(Distance distance, double halfWid
     return canvas;
 }
 
-// Shape 1: a ring around a five-pointed star.
+// Shape 1: a five-pointed star (its outline only) inside a ring.
 Canvas PaintShapeStar() {
     return PaintShape(
         [](double x, double y) {
-            double dx = x - 256.0, dy = y - 128.0;
-            double d = std::fabs(Length2(dx, dy) - 112.0);
-            double px[5], py[5];
-            for (int k = 0; k < 5; ++k) {
-                double angle = -kPi / 2 + k * kTwoPi / 5;
-                px[k] = 256.0 + 100.0 * Cos(angle);
-                py[k] = 128.0 + 100.0 * Sin(angle);
+            double d = std::fabs(Length2(x - 256.0, y - 128.0) - 114.0);
+            double px[10], py[10];
+            for (int k = 0; k < 10; ++k) {
+                double angle = -kPi / 2 + k * kPi / 5;
+                double radius = k % 2 == 0 ? 100.0 : 42.0;
+                px[k] = 256.0 + radius * Cos(angle);
+                py[k] = 132.0 + radius * Sin(angle);
             }
-            for (int k = 0; k < 5; ++k) {
-                int next = (k + 2) % 5;
+            for (int k = 0; k < 10; ++k) {
+                int next = (k + 1) % 10;
                 double e = SegmentDistance(x, y, px[k], py[k], px[next], py[next]);
                 d = e < d ? e : d;
             }
             return d;
         },
-        1.2);
+        1.25);
 }
 
 // Shape 2: a moth, the group's emblem, seen from above.
@@ -102,42 +108,50 @@ Canvas PaintShapeMoth() {
             d = antenna < d ? antenna : d;
             return tip < d ? tip : d;
         },
-        1.2);
+        1.3);
 }
 
-// Shape 3: a spiral of three turns.
+// Shape 3: a spiral galaxy, two arms of two turns around a small core.
 Canvas PaintShapeSpiral() {
+    // The arms as polylines, traced once.
+    std::vector<double> xs, ys;
+    for (int arm = 0; arm < 2; ++arm) {
+        for (int step = 0; step <= 400; ++step) {
+            double t = step / 400.0;
+            double angle = t * 2.0 * kTwoPi + arm * kPi;
+            double radius = 16.0 + 100.0 * t;
+            xs.push_back(256.0 + radius * Cos(angle));
+            ys.push_back(128.0 + radius * Sin(angle) * 0.92);
+        }
+    }
     return PaintShape(
-        [](double x, double y) {
-            double best = 1e300;
-            double px = 256.0, py = 128.0;
-            for (int step = 1; step <= 600; ++step) {
-                double t = step / 600.0;
-                double angle = t * 3.0 * kTwoPi;
-                double radius = 8.0 + 108.0 * t;
-                double qx = 256.0 + radius * Cos(angle), qy = 128.0 + radius * Sin(angle);
-                double d = SegmentDistance(x, y, px, py, qx, qy);
+        [&](double x, double y) {
+            double best = std::fabs(Length2(x - 256.0, y - 128.0) - 9.0);
+            for (size_t i = 1; i < xs.size(); ++i) {
+                if (i == 401)
+                    continue; // the start of the second arm
+                double d = SegmentDistance(x, y, xs[i - 1], ys[i - 1], xs[i], ys[i]);
                 best = d < best ? d : best;
-                px = qx;
-                py = qy;
             }
             return best;
         },
-        1.2);
+        1.25);
 }
 
 // ---------------------------------------------------------------------------------------------
 // Particle sprite and logos.
 
-// The particle: a small soft glow, white at the core and cyan around it.
+// The particle: a soft glow, white at the core and cyan around it, fading to black well
+// inside its square.
 Canvas PaintLight() {
-    Canvas canvas(16, 16);
-    for (int y = 0; y < 16; ++y) {
-        for (int x = 0; x < 16; ++x) {
-            double dx = x + 0.5 - 8.0, dy = y + 0.5 - 8.0;
+    Canvas canvas(20, 20);
+    for (int y = 0; y < 20; ++y) {
+        for (int x = 0; x < 20; ++x) {
+            double dx = x + 0.5 - 10.0, dy = y + 0.5 - 10.0;
             double d2 = dx * dx + dy * dy;
-            double halo = detmath::Exp(-d2 / 10.0), core = detmath::Exp(-d2 / 2.2);
-            canvas.Set(x, y, kCyan * (0.55 * halo) + kWhite * (0.5 * core));
+            double halo = detmath::Exp(-d2 / 14.0) * (1.0 - SmoothStep(40.0, 90.0, d2));
+            double core = detmath::Exp(-d2 / 2.6);
+            canvas.Set(x, y, kCyan * (0.5 * halo) + kWhite * (0.6 * core));
         }
     }
     return canvas;
@@ -158,56 +172,77 @@ TextStyle WarmStyle(int dot) {
     return style;
 }
 
+// The group's emblem in dots: a moth with its antennae up.
+const std::vector<std::string> kMothDots = {
+    ".#.......#.", "..#.....#..", "###..#..###", "####.#.####",
+    ".###.#.###.", "..##.#.##..", ".....#.....",
+};
+
 // The group logo, drawn over the particles in the top-left corner.
 Canvas PaintGroupLogo() {
-    Canvas canvas(176, 36);
-    DrawText(canvas, 8, 7, "Lumenmoth", LogoStyle(3));
+    Canvas canvas(208, 36);
+    DrawDotPattern(canvas, 8, 8, kMothDots, WarmStyle(2));
+    DrawText(canvas, 40, 7, "Lumenmoth", LogoStyle(3));
     return canvas;
 }
 
 // The overlay of the rotozoom, in the top-right corner: the demo's title.
 Canvas PaintTitleOverlay() {
-    Canvas canvas(160, 40);
-    DrawText(canvas, 6, 6, "Duziv2i", LogoStyle(4));
+    Canvas canvas(176, 56);
+    DrawText(canvas, 14, 14, "Duziv2i", LogoStyle(4));
     return canvas;
 }
 
 // The ball scene's logo (loaded with the scene, not drawn).
 Canvas PaintBallLogo() {
-    Canvas canvas(128, 32);
-    DrawText(canvas, 8, 6, "Lumenmoth", LogoStyle(2));
+    Canvas canvas(136, 32);
+    DrawDotPattern(canvas, 6, 9, kMothDots, WarmStyle(2));
+    DrawText(canvas, 34, 9, "Lumenmoth", LogoStyle(2));
     return canvas;
 }
 
-// The closing screen: the title, the group, and a line of thanks.
+// The closing screen: emblem, title, the group, a row of dots and a line of thanks, over a few
+// faint stars.
 Canvas PaintEndLogo() {
     Canvas canvas(512, 256);
-    DrawTextCentred(canvas, 256, 40, "Duziv2i", LogoStyle(8));
-    DrawTextCentred(canvas, 256, 130, "a Lumenmoth production", LogoStyle(3));
-    DrawTextCentred(canvas, 256, 200, "thanks for watching", WarmStyle(3));
+    detmath::Noise stars(77);
+    for (int i = 0; i < 60; ++i) {
+        double x = 16.0 + 480.0 * (0.5 + 0.5 * stars.NextSigned());
+        double y = 12.0 + 232.0 * (0.5 + 0.5 * stars.NextSigned());
+        double level = 0.15 + 0.25 * (0.5 + 0.5 * stars.NextSigned());
+        AddGlow(canvas, x, y, 0.9, i % 5 == 0 ? kAmber : kIce, level);
+    }
+    DrawDotPattern(canvas, 256 - 22, 14, kMothDots, WarmStyle(4));
+    DrawTextCentred(canvas, 256, 56, "Duziv2i", LogoStyle(8));
+    DrawTextCentred(canvas, 256, 132, "a Lumenmoth production", LogoStyle(3));
+    for (int i = -7; i <= 7; ++i)
+        AddGlow(canvas, 256.0 + i * 12.0, 176.0, 1.4, Mix(kCyan, kViolet, std::fabs(i) / 7.0),
+                0.9 - 0.08 * std::fabs(i));
+    DrawTextCentred(canvas, 256, 198, "thanks for watching", WarmStyle(3));
     return canvas;
 }
 
 // ---------------------------------------------------------------------------------------------
 // Object scene.
 
-// The environment map: a chrome studio. The object is shaded by its camera-space normal n
-// looked up at (n.x * 120 + 127, n.y * 120 + 127) (y down), so each texel is the colour a
-// mirror with that normal reflects: sky above the horizon, warm floor below, and soft boxes.
+// The environment map: a chrome studio. The object is shaded by its camera-space normal n,
+// looked up at (n.x * 120 + 127, n.y * 120 + 127) with y down the screen, so each texel is the
+// colour that a mirror with that normal reflects: a cyan sky over a white horizon, a violet
+// floor, and three soft boxes. The scene's radial blur then carries the object's light outward
+// as rays; their colour is the colour of the reflections.
 Canvas PaintEnvironment() {
     Canvas canvas(256, 256);
-    const double l1[3] = {-0.45, -0.62, -0.64}; // key light, up left behind the camera
-    const double l2[3] = {0.82, -0.28, 0.5};    // cyan rim, right, behind the object
-    const double l3[3] = {-0.78, 0.3, 0.55};    // magenta rim, low left, behind
+    const double key[3] = {-0.45, -0.62, -0.64}; // white, up left, behind the camera
+    const double rim[3] = {0.82, -0.28, 0.5};    // cyan, right, behind the object
+    const double low[3] = {-0.78, 0.3, 0.55};    // magenta, low left, behind
     for (int v = 0; v < 256; ++v) {
         for (int u = 0; u < 256; ++u) {
             double x = (u + 0.5 - 127.0) / 120.0, y = (v + 0.5 - 127.0) / 120.0;
             double r2 = x * x + y * y;
             if (r2 > 1.0) {
-                double r = std::sqrt(r2);
-                x /= r;
-                y /= r;
-                r2 = 1.0;
+                // Beyond the unit circle no normal looks: the floor's darkest tone.
+                canvas.Set(u, v, kIndigo * 0.6);
+                continue;
             }
             double s = std::sqrt(1.0 - r2);
             // Mirror the view direction (0, 0, 1) on the normal (x, y, -s).
@@ -215,20 +250,23 @@ Canvas PaintEnvironment() {
             double up = -ry;
             Color c;
             if (up >= 0.0) {
-                c = Mix(kIce, kCyan * 0.8, SmoothStep(0.0, 0.25, up));
-                c = Mix(c, kIndigo, SmoothStep(0.15, 0.7, up));
-                c = Mix(c, kNight, SmoothStep(0.6, 1.0, up));
+                c = Mix(kIce * 0.85, kCyan * 0.7, SmoothStep(0.0, 0.3, up));
+                c = Mix(c, kIndigo * 1.2, SmoothStep(0.3, 0.95, up));
             } else {
-                c = Mix(kAmber, Color{90, 40, 40}, SmoothStep(0.0, 0.3, -up));
-                c = Mix(c, kNight, SmoothStep(0.3, 1.0, -up));
+                c = Mix(kViolet, kIndigo, SmoothStep(0.0, 0.5, -up));
+                c = Mix(c, kIndigo * 0.6, SmoothStep(0.5, 1.0, -up));
             }
-            c = c + kWhite * (0.9 * detmath::Exp(-(up / 0.035) * (up / 0.035)));
-            double d1 = rx * l1[0] + ry * l1[1] + rz * l1[2];
-            double d2 = rx * l2[0] + ry * l2[1] + rz * l2[2];
-            double d3 = rx * l3[0] + ry * l3[1] + rz * l3[2];
-            c = c + kWhite * (1.2 * SmoothStep(0.9, 0.96, d1));
-            c = c + kCyan * (0.9 * SmoothStep(0.85, 0.95, d2));
-            c = c + kMagenta * (0.8 * SmoothStep(0.88, 0.96, d3));
+            // The horizon line, fading where the mirror looks straight ahead (the outline of
+            // the object), which would otherwise ring every silhouette in white.
+            double horizon = up / 0.04;
+            c = c + kWhite * (0.6 * detmath::Exp(-horizon * horizon) *
+                              (1.0 - SmoothStep(0.5, 0.95, rz)));
+            double d1 = rx * key[0] + ry * key[1] + rz * key[2];
+            double d2 = rx * rim[0] + ry * rim[1] + rz * rim[2];
+            double d3 = rx * low[0] + ry * low[1] + rz * low[2];
+            c = c + kWhite * (0.9 * SmoothStep(0.94, 0.97, d1));
+            c = c + kCyan * (0.7 * SmoothStep(0.92, 0.97, d2));
+            c = c + kMagenta * (0.6 * SmoothStep(0.93, 0.975, d3));
             canvas.Set(u, v, c);
         }
     }
@@ -246,11 +284,12 @@ Canvas PaintCircleStrip() {
                 double d = Length2(x + 0.5 - 32.0, y + 0.5 - 32.0);
                 Color c = kBlack;
                 for (int ring = 0; ring < 3; ++ring) {
-                    double radius = 6.0 + 9.0 * (ring + frame / 4.0);
-                    double fade = SmoothStep(5.0, 10.0, radius) * (1.0 - radius / 32.0);
+                    double radius = 5.0 + 8.0 * (ring + frame / 4.0);
+                    double fade = SmoothStep(4.0, 9.0, radius) * (1.0 - radius / 29.0);
                     double e = (d - radius) / 1.3;
-                    c = c + Mix(kIce, kViolet, radius / 32.0) * (fade * detmath::Exp(-e * e));
+                    c = c + Mix(kIce, kViolet, radius / 29.0) * (fade * detmath::Exp(-e * e));
                 }
+                AddGlowPixel(c, d, 2.2, kIce, 0.5 + 0.2 * ((frame + 1) % 2));
                 canvas.Set(x, frame * kSize + y, c);
             }
         }
@@ -261,31 +300,42 @@ Canvas PaintCircleStrip() {
 // ---------------------------------------------------------------------------------------------
 // Ball scene.
 
-// The ball's texture: glazed mosaic tiles in the palette, 16 x 16 tiles of 16 texels.
+// A well-mixed hash of a tile's position, for picking its colour.
+uint32_t TileHash(int column, int row, uint32_t seed) {
+    uint32_t h = uint32_t(column) * 0x8DA6B343u ^ uint32_t(row) * 0xD8163841u ^ seed;
+    h ^= h >> 13;
+    h *= 0x85EBCA6Bu;
+    h ^= h >> 16;
+    return h;
+}
+
+// The ball's texture: a mosaic of glazed tiles, 32 x 32 tiles of 8 texels. The ball is seen
+// from close by, a texel covering up to 25 pixels, so the tiles carry the detail: dark glaze
+// with a lit bevel, and a few bright tiles that the blur turns into rays.
 Canvas PaintBallTexture() {
     Canvas canvas(256, 256);
-    TilingFractal grain(11, 16, 3, 0.5);
+    TilingFractal cloud(11, 4, 4, 0.5);
     for (int y = 0; y < 256; ++y) {
         for (int x = 0; x < 256; ++x) {
-            int tile = (y / 16) * 16 + x / 16;
-            uint32_t pick = uint32_t(tile) * 2654435761u;
-            pick ^= pick >> 15;
-            int which = int(pick % 20u);
-            Color base = which < 9    ? kIndigo
-                         : which < 14 ? kViolet
-                         : which < 17 ? kCyan
-                         : which < 19 ? kAmber
-                                      : kMagenta;
-            double lx = (x % 16) + 0.5, ly = (y % 16) + 0.5;
-            double edge = lx < ly ? lx : ly;
-            double far = (16.0 - lx) < (16.0 - ly) ? 16.0 - lx : 16.0 - ly;
-            Color c = base * (0.85 + 0.3 * grain.Value(x, y));
-            if (edge < 2.5)
-                c = c + kWhite * 0.18; // lit bevel, top and left
-            if (far < 2.5)
-                c = c * 0.7; // shaded bevel, bottom and right
-            if (edge < 1.0 || far < 1.0)
-                c = kNight;
+            // Tiles are offset by 4 texels, so the wrap falls inside a tile row.
+            int tx = ((x + 4) / 8) % 32, ty = ((y + 4) / 8) % 32;
+            int lx = (x + 4) % 8, ly = (y + 4) % 8;
+            uint32_t pick = TileHash(tx, ty, 17) % 100u;
+            double swirl = cloud.Value(tx * 8.0, ty * 8.0);
+            Color base = Mix(kIndigo * 0.9, kViolet * 0.7, swirl);
+            if (pick < 7)
+                base = kCyan * 0.85;
+            else if (pick < 10)
+                base = kAmber * 0.75;
+            else if (pick < 12)
+                base = kMagenta * 0.7;
+            Color c = base;
+            if (lx == 1 || ly == 1)
+                c = c * 1.35 + kWhite * 0.06; // lit bevel, top and left
+            if (lx == 7 || ly == 7)
+                c = c * 0.6; // shaded bevel, bottom and right
+            if (lx == 0 || ly == 0)
+                c = kNight; // grout
             canvas.Set(x, y, c);
         }
     }
@@ -304,7 +354,7 @@ Canvas PaintOctetStrip() {
         for (int dot = 0; dot < 8; ++dot) {
             double angle = (dot + phase) * kTwoPi / 8.0;
             double pulse = 0.5 + 0.5 * Cos(angle * 2.0 - phase * kTwoPi);
-            AddGlow(cell, 32.0 + 21.0 * Cos(angle), 32.0 + 21.0 * Sin(angle), 2.6,
+            AddGlow(cell, 32.0 + 20.0 * Cos(angle), 32.0 + 20.0 * Sin(angle), 2.4,
                     Mix(kCyan, kIce, pulse), 0.6 + 0.5 * pulse);
         }
         for (int y = 0; y < kSize; ++y)
@@ -321,13 +371,17 @@ Canvas PaintOctetStrip() {
 Canvas PaintCaustics() {
     Canvas canvas(256, 256);
     TilingCells cells(23, 8, 256);
+    TilingCells fine(31, 16, 256);
     TilingFractal depth(29, 4, 4, 0.5);
     for (int y = 0; y < 256; ++y) {
         for (int x = 0; x < 256; ++x) {
-            double nearest = 0.0, second = 0.0;
+            double nearest = 0.0, second = 0.0, fineNearest = 0.0, fineSecond = 0.0;
             cells.Distances(x + 0.5, y + 0.5, &nearest, &second);
+            fine.Distances(x + 0.5, y + 0.5, &fineNearest, &fineSecond);
             double line = detmath::Exp(-(second - nearest) / 3.0);
+            double fineLine = detmath::Exp(-(fineSecond - fineNearest) / 2.0);
             Color c = Mix(kNight, kIndigo, depth.Value(x, y));
+            c = c + kViolet * (0.35 * fineLine);
             c = c + Mix(kCyan, kIce, line) * (0.9 * line);
             canvas.Set(x, y, c);
         }
@@ -335,45 +389,88 @@ Canvas PaintCaustics() {
     return canvas;
 }
 
-// The floor, ceiling and column: metal panels with seams and lit strips.
+// The floor, ceiling and column: metal panels of a space station, 4 x 4 panels of 64 texels,
+// some split in two or four, with seams, rivets, lit strips and warning stripes.
 Canvas PaintPanels() {
     Canvas canvas(256, 256);
     TilingFractal grain(41, 8, 4, 0.55);
     for (int y = 0; y < 256; ++y) {
         for (int x = 0; x < 256; ++x) {
-            int px = x % 64, py = y % 64;
             int panel = (y / 64) * 4 + x / 64;
-            Color base = panel % 3 == 0 ? kViolet * 0.7 : kIndigo * 1.2;
-            Color c = base * (0.75 + 0.5 * grain.Value(x, y));
-            if (px < 2 || py < 2)
-                c = kNight;
-            else if (px < 4 || py < 4)
-                c = c + kWhite * 0.15;
-            if (panel % 5 == 1 && py >= 28 && py < 36)
-                c = c + kCyan * 0.8;
+            int px = x % 64, py = y % 64;
+            uint32_t kind = TileHash(x / 64, y / 64, 5) % 6u;
+            // Split panels: kind 1 in two halves side by side, kind 2 in four quarters.
+            int sx = px, sy = py, size = 64;
+            if (kind == 1 || kind == 2) {
+                sx = px % 32;
+                size = 32;
+            }
+            if (kind == 2)
+                sy = py % 32;
+            int sizeY = kind == 2 ? 32 : 64;
+            Color base = (panel + int(kind)) % 3 == 0 ? kViolet * 0.75 : kIndigo * 1.3;
+            Color c = base * (0.7 + 0.6 * grain.Value(x, y));
+            // Bevel: lit on the top and left edges, shaded on the others.
+            if (sx < 4 || sy < 4)
+                c = c * 1.3 + kWhite * 0.08;
+            else if (sx >= size - 3 || sy >= sizeY - 3)
+                c = c * 0.6;
+            // Rivets near the corners.
+            for (int cy : {6, sizeY - 7}) {
+                for (int cx : {6, size - 7}) {
+                    double d = Length2(sx - cx, sy - cy);
+                    if (d < 2.0)
+                        c = Mix(c, kIce * 0.8, SmoothStep(2.0, 1.0, d));
+                }
+            }
+            if (kind == 3 && py >= 28 && py < 36 && px >= 8 && px < 56)
+                c = Mix(kCyan, kIce, SmoothStep(4.0, 0.0, std::fabs(py - 31.5))); // light strip
+            if (kind == 4 && py >= 44 && py < 56 && px >= 6 && px < 58)
+                c = ((px + py) / 6) % 2 == 0 ? kAmber * 0.9 : kNight; // warning stripes
+            if (sx < 1 || sy < 1)
+                c = kNight; // seam
             canvas.Set(x, y, c);
         }
     }
     return canvas;
 }
 
-// The rotozoom: an emblem on a chequerboard.
+// The rotozoom: the group's ring of eight lights on a chequered field of warm violet. The scene
+// blurs every frame outward from a wandering centre: each level of 87 or more lifts the ray
+// running through it and each level under 44 lowers it, so the field mixes the two and the
+// light sits in the rings, the lights and the grid dots.
 Canvas PaintRotozoomTexture() {
     Canvas canvas(256, 256);
+    TilingFractal haze(53, 4, 3, 0.5);
     for (int y = 0; y < 256; ++y) {
         for (int x = 0; x < 256; ++x) {
-            bool dark = ((x / 32) + (y / 32)) % 2 == 0;
-            Color c = dark ? kNight : kIndigo;
+            // Chequer cells of 32 texels, shifted by 16 so the wrap falls inside a cell.
+            bool warm = (((x + 16) / 32) + ((y + 16) / 32)) % 2 == 0;
+            double h = haze.Value(x, y);
+            Color c = warm ? Mix(kMagenta * 0.42, kViolet * 0.75, h) : Mix(kNight, kIndigo, h);
+            double gx = std::fmod(x + 0.5, 32.0) - 16.0, gy = std::fmod(y + 0.5, 32.0) - 16.0;
+            c = c + kIce * (0.7 * SmoothStep(2.4, 1.0, Length2(gx, gy)));
             double d = Length2(x + 0.5 - 128.0, y + 0.5 - 128.0);
-            double ring = std::fabs(d - 96.0);
-            if (ring < 6.0)
-                c = Mix(c, kAmber, SmoothStep(6.0, 4.0, ring));
-            double inner = std::fabs(d - 64.0);
-            if (inner < 4.0)
-                c = Mix(c, kCyan, SmoothStep(4.0, 2.0, inner));
+            c = Mix(c, kNight, SmoothStep(100.0, 96.0, d) * 0.45);
+            double outer = (d - 92.0) / 2.4, inner = (d - 58.0) / 1.7;
+            c = c + kAmber * (0.9 * detmath::Exp(-outer * outer));
+            c = c + kCyan * (0.85 * detmath::Exp(-inner * inner));
             canvas.Set(x, y, c);
         }
     }
+    // Eight lights on the ring between, and a star in the middle.
+    for (int k = 0; k < 8; ++k) {
+        double angle = k * kTwoPi / 8.0;
+        AddGlow(canvas, 128.0 + 75.0 * Cos(angle), 128.0 + 75.0 * Sin(angle), 4.0,
+                Mix(kIce, kAmber, (k % 2) * 0.7), 1.0);
+    }
+    for (int k = 0; k < 4; ++k) {
+        double angle = k * kPi / 4.0;
+        StrokeLine(canvas, 128.0 - 30.0 * Cos(angle), 128.0 - 30.0 * Sin(angle),
+                   128.0 + 30.0 * Cos(angle), 128.0 + 30.0 * Sin(angle), 2.0,
+                   k % 2 ? kIce : kMagenta);
+    }
+    AddGlow(canvas, 128.0, 128.0, 6.0, kWhite, 0.9);
     return canvas;
 }
 
@@ -391,17 +488,17 @@ const std::vector<ImageFile>& ShowImages() {
         {"particules/forme.bmp", 320, 200, PaintShapeStar, 1, false},
         {"particules/forme2.bmp", 320, 200, PaintShapeMoth, 1, false},
         {"particules/forme3.bmp", 320, 200, PaintShapeSpiral, 1, false},
-        {"particules/light2.bmp", 16, 16, PaintLight, 1, false},
-        {"klvlogo.bmp", 176, 36, PaintGroupLogo, 1, false},
+        {"particules/light2.bmp", 20, 20, PaintLight, 1, false},
+        {"klvlogo.bmp", 208, 36, PaintGroupLogo, 1, false},
         {"3d/env_neg.bmp", 256, 256, PaintEnvironment, 1, false},
         {"boule/anim_cercle2.bmp", 64, 256, PaintCircleStrip, 4, false},
         {BelowData(kBallTexturePath), 256, 256, PaintBallTexture, 1, true},
         {BelowData(kBallAnimationPath), 64, 64 * 30, PaintOctetStrip, 30, false},
-        {BelowData(kBallLogoPath), 128, 32, PaintBallLogo, 1, false},
+        {BelowData(kBallLogoPath), 136, 32, PaintBallLogo, 1, false},
         {"boule/tex7c.bmp", 256, 256, PaintCaustics, 1, true},
         {"zoom/texture1.bmp", 256, 256, PaintPanels, 1, true},
         {"rotozoom/texture.bmp", 256, 256, PaintRotozoomTexture, 1, true},
-        {"boule/under.bmp", 160, 40, PaintTitleOverlay, 1, false},
+        {"boule/under.bmp", 176, 56, PaintTitleOverlay, 1, false},
         {"logofin.bmp", 512, 256, PaintEndLogo, 1, false},
     };
     return images;

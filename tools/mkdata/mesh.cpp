@@ -139,41 +139,41 @@ Mesh BuildMannequin() {
     Mesh mesh;
     // Joints of the pose: a step forward with the right leg, the left arm hanging, the right
     // arm raised in a wave.
-    const Vec shoulderR{2.05, 11.25, 0.0}, elbowR{3.45, 10.05, 0.25}, wristR{3.85, 12.35, 0.5};
-    const Vec shoulderL{-2.05, 11.25, 0.0}, elbowL{-2.5, 8.85, -0.3}, wristL{-2.4, 6.75, 0.4};
-    const Vec hipR{0.8, 7.15, 0.0}, kneeR{0.95, 4.05, 0.75}, ankleR{0.9, 0.95, 0.2};
-    const Vec hipL{-0.8, 7.15, 0.0}, kneeL{-0.85, 4.1, -0.55}, ankleL{-0.95, 1.05, -1.2};
+    const Vec shoulderR{2.25, 11.2, 0.0}, elbowR{3.6, 10.0, 0.25}, wristR{3.95, 12.25, 0.5};
+    const Vec shoulderL{-2.25, 11.2, 0.0}, elbowL{-2.7, 8.8, -0.3}, wristL{-2.6, 6.7, 0.4};
+    const Vec hipR{0.9, 7.1, 0.0}, kneeR{1.05, 4.05, 0.75}, ankleR{1.0, 1.0, 0.2};
+    const Vec hipL{-0.9, 7.1, 0.0}, kneeL{-0.95, 4.1, -0.55}, ankleL{-1.05, 1.1, -1.15};
 
     // Body: pelvis, waist, chest (wider at the shoulders), neck, head.
-    AddPart(mesh, {{0, 7.7, 0}, {0, 0.95, 0}, 1.45, 0.95, -0.12, 20, 10});
-    AddPart(mesh, {{0, 8.85, 0}, {0, 0.85, 0}, 1.1, 0.78, 0.0, 16, 8});
-    AddPart(mesh, {{0, 10.4, 0.05}, {0, 1.45, 0}, 1.7, 1.0, 0.22, 24, 12});
-    AddPart(mesh, {{0, 12.1, 0}, {0, 0.6, 0}, 0.42, 0.42, 0.0, 12, 6});
-    AddPart(mesh, {{0, 13.35, 0.1}, {0, 1.25, 0}, 0.95, 1.05, 0.08, 24, 14});
+    AddPart(mesh, {{0, 7.7, 0}, {0, 1.05, 0}, 1.65, 1.1, -0.12, 20, 10});
+    AddPart(mesh, {{0, 8.9, 0}, {0, 0.9, 0}, 1.3, 0.92, 0.0, 16, 8});
+    AddPart(mesh, {{0, 10.4, 0.05}, {0, 1.5, 0}, 1.95, 1.18, 0.22, 24, 12});
+    AddPart(mesh, {{0, 12.1, 0}, {0, 0.6, 0}, 0.52, 0.52, 0.0, 12, 6});
+    AddPart(mesh, {{0, 13.4, 0.1}, {0, 1.2, 0}, 1.05, 1.15, 0.08, 24, 14});
 
     // Arms: shoulder, upper arm, elbow, forearm, wrist, hand on each side.
     const Vec shoulders[2] = {shoulderR, shoulderL}, elbows[2] = {elbowR, elbowL};
     const Vec wrists[2] = {wristR, wristL};
     for (int side = 0; side < 2; ++side) {
-        AddPart(mesh, Ball(shoulders[side], 0.56, 14, 7));
-        AddPart(mesh, Segment(shoulders[side], elbows[side], 0.48, 0.12, 14, 8));
-        AddPart(mesh, Ball(elbows[side], 0.4, 12, 6));
-        AddPart(mesh, Segment(elbows[side], wrists[side], 0.4, 0.12, 14, 8));
-        AddPart(mesh, Ball(wrists[side], 0.27, 10, 5));
+        AddPart(mesh, Ball(shoulders[side], 0.68, 14, 7));
+        AddPart(mesh, Segment(shoulders[side], elbows[side], 0.6, 0.12, 14, 8));
+        AddPart(mesh, Ball(elbows[side], 0.5, 12, 6));
+        AddPart(mesh, Segment(elbows[side], wrists[side], 0.52, 0.12, 14, 8));
+        AddPart(mesh, Ball(wrists[side], 0.36, 10, 5));
         Vec along = Normalised(wrists[side] - elbows[side]);
-        AddPart(mesh, {wrists[side] + along * 0.62, along * 0.55, 0.38, 0.2, 0.1, 12, 7});
+        AddPart(mesh, {wrists[side] + along * 0.66, along * 0.6, 0.46, 0.25, 0.1, 12, 7});
     }
 
     // Legs: hip, thigh, knee, shin, ankle, foot on each side.
     const Vec hips[2] = {hipR, hipL}, knees[2] = {kneeR, kneeL}, ankles[2] = {ankleR, ankleL};
     for (int side = 0; side < 2; ++side) {
-        AddPart(mesh, Ball(hips[side], 0.62, 14, 7));
-        AddPart(mesh, Segment(hips[side], knees[side], 0.7, 0.15, 16, 9));
-        AddPart(mesh, Ball(knees[side], 0.5, 12, 6));
-        AddPart(mesh, Segment(knees[side], ankles[side], 0.55, 0.15, 16, 9));
-        AddPart(mesh, Ball(ankles[side], 0.36, 10, 5));
-        Vec toe = ankles[side] + Vec{0.05, -0.55, 0.6};
-        AddPart(mesh, {toe, {0, 0, 0.9}, 0.42, 0.3, 0.0, 14, 8});
+        AddPart(mesh, Ball(hips[side], 0.74, 14, 7));
+        AddPart(mesh, Segment(hips[side], knees[side], 0.86, 0.15, 16, 9));
+        AddPart(mesh, Ball(knees[side], 0.62, 12, 6));
+        AddPart(mesh, Segment(knees[side], ankles[side], 0.68, 0.15, 16, 9));
+        AddPart(mesh, Ball(ankles[side], 0.46, 10, 5));
+        Vec toe = ankles[side] + Vec{0.05, -0.58, 0.62};
+        AddPart(mesh, {toe, {0, 0, 1.0}, 0.52, 0.38, 0.0, 14, 8});
     }
     return mesh;
 }
