@@ -41,6 +41,9 @@ inline uint32_t LightAddend(int32_t light) {
 #if defined(__SSE2__)
 
 // Eight pixels of one block row: texels fetched one by one, light added four pixels at a time.
+// The texel vectors are built from registers: storing the eight texels to an array and loading
+// them back as two vectors stalls store forwarding (MapGrid 244 us that way against 190 us,
+// CPU time, one run each on a busy 2-core machine).
 inline void DrawRow(const uint32_t* texture, uint32_t* out, int32_t u, int32_t v, int32_t light,
                     int32_t du, int32_t dv, int32_t dlight) {
     __m128i texels[2];

@@ -111,35 +111,88 @@ struct Interior {
 
 #endif
 
-// One quadrant, rows outward from the centre. With t = |x - cx| and dy = |y - cy|, part A
-// (t < dy) reads the previous row only; part B (t > dy) also reads its own row's previous
-// pixel, which stays in registers from one pixel to the next.
+// Quadrants. With t = |x - cx| and dy = |y - cy|, part A of a row (0 < t < dy) reads only the
+// row nearer the centre ("toward"); part B (t > dy) also reads its own row's previous pixel.
+// Rows are pointers to their column cx, and sx is the direction away from the centre.
+
+template <int sx>
+inline void PartA(const Interior& interior, uint32_t* row, const uint32_t* toward, int32_t dy,
+                  int32_t columns) {
+    const int32_t end = dy - 1 < columns ? dy - 1 : columns;
+    const uint64_t reciprocal = kReciprocal[dy];
+    for (int32_t t = 1; t <= end; ++t) {
+        int32_t w = Weight(static_cast<uint32_t>(t), reciprocal);
+        row[sx * t] = interior.Pack(interior.Blend(interior.Unpack(row[sx * t]),
+                                                   interior.Unpack(toward[sx * (t - 1)]),
+                                                   interior.Unpack(toward[sx * t]), w));
+    }
+}
+
+// Part B of one row: a chain in which each pixel waits for the one before it, kept in
+// registers rather than read back from memory.
+template <int sx>
+inline void PartB(const Interior& interior, uint32_t* row, const uint32_t* toward, int32_t dy,
+                  int32_t columns) {
+    if (dy + 1 > columns)
+        return;
+    auto axis = interior.Unpack(row[sx * dy]); // on the diagonal ray
+    for (int32_t t = dy + 1; t <= columns; ++t) {
+        int32_t w = Weight(static_cast<uint32_t>(dy), kReciprocal[t]);
+        axis = interior.Blend(interior.Unpack(row[sx * t]), interior.Unpack(toward[sx * (t - 1)]),
+                              axis, w);
+        row[sx * t] = interior.Pack(axis);
+    }
+}
+
+// Part B of two neighbouring rows at once: the outer row's pixel t needs the inner row's pixel
+// t - 1, which the inner chain has just computed, so the two chains run side by side and the
+// processor overlaps them. (Measured side by side, centre (256, 128), CPU time on a busy
+// 2-core machine: one row at a time 303 us per blur, two rows 279 us.)
+template <int sx>
+inline void PartBPair(const Interior& interior, uint32_t* inner, uint32_t* outer,
+                      const uint32_t* toward, int32_t dy, int32_t columns) {
+    if (dy + 1 > columns)
+        return;
+    auto innerAxis = interior.Unpack(inner[sx * dy]); // on the diagonal ray
+    innerAxis =
+        interior.Blend(interior.Unpack(inner[sx * (dy + 1)]), interior.Unpack(toward[sx * dy]),
+                       innerAxis, Weight(static_cast<uint32_t>(dy), kReciprocal[dy + 1]));
+    inner[sx * (dy + 1)] = interior.Pack(innerAxis);
+    if (dy + 2 > columns)
+        return;
+    auto outerAxis = interior.Unpack(outer[sx * (dy + 1)]); // on the diagonal ray
+    for (int32_t t = dy + 2; t <= columns; ++t) {
+        const uint64_t reciprocal = kReciprocal[t];
+        auto innerPixel =
+            interior.Blend(interior.Unpack(inner[sx * t]), interior.Unpack(toward[sx * (t - 1)]),
+                           innerAxis, Weight(static_cast<uint32_t>(dy), reciprocal));
+        outerAxis = interior.Blend(interior.Unpack(outer[sx * t]), innerAxis, outerAxis,
+                                   Weight(static_cast<uint32_t>(dy + 1), reciprocal));
+        innerAxis = innerPixel;
+        inner[sx * t] = interior.Pack(innerAxis);
+        outer[sx * t] = interior.Pack(outerAxis);
+    }
+}
+
+// One quadrant, rows outward from the centre, two at a time.
 template <int sx, int sy> void Quadrant(FrameBuffer frame, int32_t cx, int32_t cy) {
     const Interior interior;
     const int32_t columns = sx > 0 ? 511 - cx : cx; // pixels beside the centre on this side
-    for (int32_t y = cy + sy; y >= 0 && y < kFrameHeight; y += sy) {
-        const int32_t dy = sy > 0 ? y - cy : cy - y;
-        uint32_t* row = frame + y * kFrameWidth + cx;    // column cx of this row
-        const uint32_t* toward = row - sy * kFrameWidth; // column cx of the row nearer the centre
-
-        const int32_t endA = dy - 1 < columns ? dy - 1 : columns;
-        const uint64_t rowReciprocal = kReciprocal[dy];
-        for (int32_t t = 1; t <= endA; ++t) {
-            int32_t w = Weight(static_cast<uint32_t>(t), rowReciprocal);
-            row[sx * t] = interior.Pack(interior.Blend(interior.Unpack(row[sx * t]),
-                                                       interior.Unpack(toward[sx * (t - 1)]),
-                                                       interior.Unpack(toward[sx * t]), w));
-        }
-
-        if (dy + 1 > columns)
-            continue;
-        auto axis = interior.Unpack(row[sx * dy]); // on the diagonal ray
-        for (int32_t t = dy + 1; t <= columns; ++t) {
-            int32_t w = Weight(static_cast<uint32_t>(dy), kReciprocal[t]);
-            axis = interior.Blend(interior.Unpack(row[sx * t]),
-                                  interior.Unpack(toward[sx * (t - 1)]), axis, w);
-            row[sx * t] = interior.Pack(axis);
-        }
+    const int32_t rows = sy > 0 ? 255 - cy : cy;    // rows beside the centre on this side
+    constexpr int stride = sy * kFrameWidth;        // from a row to the next one outward
+    int32_t dy = 1;
+    for (; dy + 1 <= rows; dy += 2) {
+        uint32_t* inner = frame + (cy + sy * dy) * kFrameWidth + cx;
+        uint32_t* outer = inner + stride;
+        const uint32_t* toward = inner - stride;
+        PartA<sx>(interior, inner, toward, dy, columns);
+        PartA<sx>(interior, outer, inner, dy + 1, columns);
+        PartBPair<sx>(interior, inner, outer, toward, dy, columns);
+    }
+    if (dy <= rows) {
+        uint32_t* row = frame + (cy + sy * dy) * kFrameWidth + cx;
+        PartA<sx>(interior, row, row - stride, dy, columns);
+        PartB<sx>(interior, row, row - stride, dy, columns);
     }
 }
 
