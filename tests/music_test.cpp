@@ -439,6 +439,40 @@ TEST(Composer, LaysPartsOnTheirChannelsWithEchoesAndReleases) {
     EXPECT_TRUE(CellOf(composed, 1, 16, 10).IsEmpty());
 }
 
+TEST(Composer, FollowsChordChangesHarmonisesAndTransposes) {
+    song::Song song = TinySong();
+    song.melodies = {{"line", "E5 . . . . . . . B4 . . . . . . -"}};
+    song::Block home{"home", 1, 120, 0, "Am,E", ".", "long", "hold", ".", "line", "line", "."};
+    song::Block up = home;
+    up.label = "up";
+    up.transpose = 2;
+    song.sections[0].blocks = {home, up};
+    song.endShowSeconds = 4.0;
+    const ComposedSong composed = Compose(song, DummyInstruments());
+
+    // The harmony takes the next chord note below the melody: C under E over Am, G# under B
+    // over E.
+    EXPECT_EQ(ParsePitch("C5") + 1, CellOf(composed, 1, 0, 12).note);
+    EXPECT_EQ(ParsePitch("G#4") + 1, CellOf(composed, 1, 8, 12).note);
+    // Half way through the bar the pad moves to E major, keeping the note the chords share.
+    std::vector<int> classes;
+    int held = 0;
+    for (int voice = 0; voice < 4; ++voice) {
+        const XmCell& change = CellOf(composed, 1, 8, 4 + voice);
+        held += change.note == 0;
+        const int note = change.note ? change.note : CellOf(composed, 1, 0, 4 + voice).note;
+        classes.push_back((note - 1) % 12);
+    }
+    std::sort(classes.begin(), classes.end());
+    EXPECT_EQ((std::vector<int>{4, 4, 8, 11}), classes);
+    EXPECT_GE(held, 1);
+    // A tone higher, everything moves: bass, melody and harmony.
+    EXPECT_EQ(ParsePitch("A1") + 1, CellOf(composed, 1, 0, 3).note);
+    EXPECT_EQ(ParsePitch("B1") + 1, CellOf(composed, 2, 0, 3).note);
+    EXPECT_EQ(ParsePitch("F#5") + 1, CellOf(composed, 2, 0, 10).note);
+    EXPECT_EQ(ParsePitch("D5") + 1, CellOf(composed, 2, 0, 12).note);
+}
+
 TEST(Composer, RepeatedBlocksShareOnePattern) {
     song::Song twice = TinySong();
     song::Block drums{"drums", 1, 120, 0, "Am", "four", ".", ".", ".", "", "", "."};
