@@ -186,9 +186,9 @@ int Brightest(uint32_t pixel) {
 TEST_F(DataTree, AddedImagesHaveBlackBordersSoNoBoxShows) {
     // Sprites, strips and logos are added onto the frame: black adds nothing, anything else
     // would draw the edge of the image.
-    for (const char* path :
-         {"data/particules/light2.bmp", "data/klvlogo.bmp", "data/boule/anim_cercle2.bmp",
-          "data/boule/under.bmp", "data/logofin.bmp"}) {
+    for (const char* path : {"data/particules/light2.bmp", "data/klvlogo.bmp",
+                             "data/boule/anim_cercle2.bmp", "data/boule/octet.bmp",
+                             "data/boule/logo.bmp", "data/boule/under.bmp", "data/logofin.bmp"}) {
         std::unique_ptr<Surface> image = Load(path);
         int brightest = 0;
         for (int y = 0; y < image->height; ++y) {

@@ -65,77 +65,70 @@ template <typename Distance> Canvas PaintShape(Distance distance, double halfWid
     return canvas;
 }
 
-// Shape 1: a five-pointed star (its outline only) inside a ring.
-Canvas PaintShapeStar() {
-    return PaintShape(
-        [](double x, double y) {
-            double d = std::fabs(Length2(x - 256.0, y - 128.0) - 114.0);
-            double px[10], py[10];
-            for (int k = 0; k < 10; ++k) {
-                double angle = -kPi / 2 + k * kPi / 5;
-                double radius = k % 2 == 0 ? 100.0 : 42.0;
-                px[k] = 256.0 + radius * Cos(angle);
-                py[k] = 132.0 + radius * Sin(angle);
-            }
-            for (int k = 0; k < 10; ++k) {
-                int next = (k + 1) % 10;
-                double e = SegmentDistance(x, y, px[k], py[k], px[next], py[next]);
-                d = e < d ? e : d;
-            }
-            return d;
-        },
-        1.25);
+// Distance to a closed polyline through the points (xs[i], ys[i]).
+double ClosedPolylineDistance(double x, double y, const std::vector<double>& xs,
+                              const std::vector<double>& ys) {
+    double best = 1e300;
+    for (size_t i = 0; i < xs.size(); ++i) {
+        size_t next = (i + 1) % xs.size();
+        double d = SegmentDistance(x, y, xs[i], ys[i], xs[next], ys[next]);
+        best = d < best ? d : best;
+    }
+    return best;
 }
 
-// Shape 2: a moth, the group's emblem, seen from above.
+// Shape 1: the outline of a five-pointed star, drawn thick: 200 particles spread along its ten
+// edges close enough together to draw them.
+Canvas PaintShapeStar() {
+    std::vector<double> xs, ys;
+    for (int k = 0; k < 10; ++k) {
+        double angle = -kPi / 2 + k * kPi / 5;
+        double radius = k % 2 == 0 ? 118.0 : 48.0;
+        xs.push_back(256.0 + radius * Cos(angle));
+        ys.push_back(136.0 + radius * Sin(angle));
+    }
+    return PaintShape([&](double x, double y) { return ClosedPolylineDistance(x, y, xs, ys); },
+                      2.6);
+}
+
+// Shape 2: a moth, the group's emblem, seen from above: the outline of its four wings and body,
+// and two antennae.
 Canvas PaintShapeMoth() {
     return PaintShape(
         [](double x, double y) {
             double mx = std::fabs(x - 256.0) + 256.0; // the right half, mirrored
-            double wings = TurnedEllipseDistance(mx, y, 330.0, 100.0, 78.0, 44.0, -0.35);
-            double hind = TurnedEllipseDistance(mx, y, 310.0, 165.0, 52.0, 34.0, 0.45);
-            double body = EllipseDistance(x - 256.0, y - 140.0, 10.0, 58.0);
-            double head = Length2(x - 256.0, y - 74.0) - 11.0;
+            double wings = TurnedEllipseDistance(mx, y, 322.0, 98.0, 72.0, 40.0, -0.4);
+            double hind = TurnedEllipseDistance(mx, y, 302.0, 162.0, 46.0, 32.0, 0.5);
+            double body = EllipseDistance(x - 256.0, y - 128.0, 11.0, 62.0);
             double outline = wings < hind ? wings : hind;
             outline = body < outline ? body : outline;
-            outline = head < outline ? head : outline;
             double d = std::fabs(outline);
-            // Eye spots on the fore wings and the antennae.
-            double eye = std::fabs(Length2(mx - 338.0, y - 98.0) - 16.0);
-            d = eye < d ? eye : d;
-            double antenna = SegmentDistance(mx, y, 262.0, 66.0, 282.0, 36.0);
-            double tip = SegmentDistance(mx, y, 282.0, 36.0, 306.0, 26.0);
+            double antenna = SegmentDistance(mx, y, 260.0, 68.0, 274.0, 40.0);
+            double tip = SegmentDistance(mx, y, 274.0, 40.0, 296.0, 30.0);
             d = antenna < d ? antenna : d;
             return tip < d ? tip : d;
         },
-        1.3);
+        2.2);
 }
 
-// Shape 3: a spiral galaxy, two arms of two turns around a small core.
-Canvas PaintShapeSpiral() {
-    // The arms as polylines, traced once.
+// Shape 3: a heart.
+Canvas PaintShapeHeart() {
     std::vector<double> xs, ys;
-    for (int arm = 0; arm < 2; ++arm) {
-        for (int step = 0; step <= 400; ++step) {
-            double t = step / 400.0;
-            double angle = t * 2.0 * kTwoPi + arm * kPi;
-            double radius = 16.0 + 100.0 * t;
-            xs.push_back(256.0 + radius * Cos(angle));
-            ys.push_back(128.0 + radius * Sin(angle) * 0.92);
-        }
+    for (int step = 0; step < 240; ++step) {
+        double t = step * kTwoPi / 240.0;
+        double s = Sin(t);
+        double hx = 16.0 * s * s * s;
+        double hy = 13.0 * Cos(t) - 5.0 * Cos(2 * t) - 2.0 * Cos(3 * t) - Cos(4 * t);
+        xs.push_back(256.0 + 7.2 * hx);
+        ys.push_back(122.0 - 7.0 * hy); // the frame's y grows downward
     }
     return PaintShape(
         [&](double x, double y) {
-            double best = std::fabs(Length2(x - 256.0, y - 128.0) - 9.0);
-            for (size_t i = 1; i < xs.size(); ++i) {
-                if (i == 401)
-                    continue; // the start of the second arm
-                double d = SegmentDistance(x, y, xs[i - 1], ys[i - 1], xs[i], ys[i]);
-                best = d < best ? d : best;
-            }
-            return best;
+            if (x < 131.0 || x > 381.0 || y < 22.0 || y > 250.0)
+                return 1e300; // outside the heart's box: no need to measure
+            return ClosedPolylineDistance(x, y, xs, ys);
         },
-        1.25);
+        2.6);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -195,9 +188,9 @@ Canvas PaintTitleOverlay() {
 
 // The ball scene's logo (loaded with the scene, not drawn).
 Canvas PaintBallLogo() {
-    Canvas canvas(136, 32);
-    DrawDotPattern(canvas, 6, 9, kMothDots, WarmStyle(2));
-    DrawText(canvas, 34, 9, "Lumenmoth", LogoStyle(2));
+    Canvas canvas(152, 32);
+    DrawDotPattern(canvas, 8, 9, kMothDots, WarmStyle(2));
+    DrawText(canvas, 36, 9, "Lumenmoth", LogoStyle(2));
     return canvas;
 }
 
@@ -485,21 +478,21 @@ std::string BelowData(const char* path) {
 
 const std::vector<ImageFile>& ShowImages() {
     static const std::vector<ImageFile> images = {
-        {"particules/forme.bmp", 320, 200, PaintShapeStar, 1, false},
-        {"particules/forme2.bmp", 320, 200, PaintShapeMoth, 1, false},
-        {"particules/forme3.bmp", 320, 200, PaintShapeSpiral, 1, false},
-        {"particules/light2.bmp", 20, 20, PaintLight, 1, false},
-        {"klvlogo.bmp", 208, 36, PaintGroupLogo, 1, false},
-        {"3d/env_neg.bmp", 256, 256, PaintEnvironment, 1, false},
-        {"boule/anim_cercle2.bmp", 64, 256, PaintCircleStrip, 4, false},
-        {BelowData(kBallTexturePath), 256, 256, PaintBallTexture, 1, true},
-        {BelowData(kBallAnimationPath), 64, 64 * 30, PaintOctetStrip, 30, false},
-        {BelowData(kBallLogoPath), 136, 32, PaintBallLogo, 1, false},
-        {"boule/tex7c.bmp", 256, 256, PaintCaustics, 1, true},
-        {"zoom/texture1.bmp", 256, 256, PaintPanels, 1, true},
-        {"rotozoom/texture.bmp", 256, 256, PaintRotozoomTexture, 1, true},
-        {"boule/under.bmp", 176, 56, PaintTitleOverlay, 1, false},
-        {"logofin.bmp", 512, 256, PaintEndLogo, 1, false},
+        {"particules/forme.bmp", 320, 200, PaintShapeStar, 1, ImageKind::kShape},
+        {"particules/forme2.bmp", 320, 200, PaintShapeMoth, 1, ImageKind::kShape},
+        {"particules/forme3.bmp", 320, 200, PaintShapeHeart, 1, ImageKind::kShape},
+        {"particules/light2.bmp", 20, 20, PaintLight, 1, ImageKind::kPicture},
+        {"klvlogo.bmp", 208, 36, PaintGroupLogo, 1, ImageKind::kPicture},
+        {"3d/env_neg.bmp", 256, 256, PaintEnvironment, 1, ImageKind::kPicture},
+        {"boule/anim_cercle2.bmp", 64, 256, PaintCircleStrip, 4, ImageKind::kPicture},
+        {BelowData(kBallTexturePath), 256, 256, PaintBallTexture, 1, ImageKind::kTexture},
+        {BelowData(kBallAnimationPath), 64, 64 * 30, PaintOctetStrip, 30, ImageKind::kPicture},
+        {BelowData(kBallLogoPath), 152, 32, PaintBallLogo, 1, ImageKind::kPicture},
+        {"boule/tex7c.bmp", 256, 256, PaintCaustics, 1, ImageKind::kTexture},
+        {"zoom/texture1.bmp", 256, 256, PaintPanels, 1, ImageKind::kTexture},
+        {"rotozoom/texture.bmp", 256, 256, PaintRotozoomTexture, 1, ImageKind::kTexture},
+        {"boule/under.bmp", 176, 56, PaintTitleOverlay, 1, ImageKind::kPicture},
+        {"logofin.bmp", 512, 256, PaintEndLogo, 1, ImageKind::kPicture},
     };
     return images;
 }
@@ -509,6 +502,14 @@ void WriteImages(const std::string& dataDir) {
         Canvas canvas = image.paint();
         if (canvas.Width() != image.width || canvas.Height() != image.height)
             GeneratorFailure("image " + image.path + " was painted at the wrong size");
+        if (image.kind == ImageKind::kShape) {
+            int lit = 0;
+            for (uint32_t pixel : canvas.Pixels())
+                lit += pixel != 0;
+            if (lit < kShapeMinLitPixels || lit > kShapeMaxLitPixels)
+                GeneratorFailure("shape " + image.path + " has " + std::to_string(lit) +
+                                 " lit pixels");
+        }
         std::string path = dataDir + "/" + image.path;
         MakeFolder(path.substr(0, path.find_last_of('/')));
         SaveImage(canvas, path);

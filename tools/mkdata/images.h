@@ -13,6 +13,12 @@
 
 namespace mkdata {
 
+enum class ImageKind {
+    kPicture, // a sprite, a strip or a logo
+    kShape,   // a particle shape: its lit pixels are targets, their number is bounded
+    kTexture, // a texture that must repeat without seams
+};
+
 // One image file of the data tree: its path below the data folder, its size and its painter.
 struct ImageFile {
     std::string path; // e.g. "particules/forme.bmp"
@@ -20,7 +26,7 @@ struct ImageFile {
     int height;
     Canvas (*paint)();
     int frames; // animation frames stacked top to bottom (1 for a still image)
-    bool tiles; // a texture that must repeat without seams
+    ImageKind kind;
 };
 
 // The images, in the order the show first loads them.

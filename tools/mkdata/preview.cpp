@@ -111,7 +111,7 @@ void WriteContactSheetParts(const std::string& dataDir, const std::string& outDi
         Canvas canvas = CanvasOf(words.data(), width, height);
         if (image.frames > 1)
             canvas = LayOutStrip(canvas, image.frames, image.frames < 10 ? image.frames : 10);
-        if (image.tiles)
+        if (image.kind == ImageKind::kTexture)
             canvas = Repeat(canvas, 2);
         int longest = canvas.Width() > canvas.Height() ? canvas.Width() : canvas.Height();
         if (longest * 2 <= 384)
