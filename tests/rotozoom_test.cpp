@@ -69,7 +69,7 @@ TEST(RotozoomFill, FirstRowAtAngleZeroStepsBeforeEachFetch) {
         ASSERT_LT(pixel, 65536u);
 }
 
-TEST(RotozoomFill, MatchesThePlainRuleOnRandomCorners) {
+TEST(RotozoomFill, EveryMethodMatchesThePlainRuleOnRandomCorners) {
     std::mt19937 random(20240607);
     std::vector<uint32_t> texture(256 * 256);
     for (uint32_t& texel : texture)
@@ -78,6 +78,8 @@ TEST(RotozoomFill, MatchesThePlainRuleOnRandomCorners) {
     std::uniform_real_distribution<double> angle(-100.0, 500.0);
     std::uniform_real_distribution<double> anywhere(-3.0e6, 3.0e6);
     std::uniform_real_distribution<double> near(-600.0, 600.0);
+    const RotozoomMethod methods[] = {RotozoomMethod::kOneByOne, RotozoomMethod::kGather,
+                                      RotozoomMethod::kBitExtract};
     for (int round = 0; round < 60; ++round) {
         RotozoomCorners corners;
         if (round < 20) {
@@ -91,7 +93,20 @@ TEST(RotozoomFill, MatchesThePlainRuleOnRandomCorners) {
         ReferenceFillRotozoom(texture.data(), expected.data(), corners);
         FillRotozoom(texture.data(), actual.data(), corners);
         ASSERT_EQ(expected, actual) << "round " << round;
+        for (RotozoomMethod method : methods) {
+            if (!RotozoomMethodAvailable(method))
+                continue;
+            std::fill(actual.begin(), actual.end(), 0xDEADBEEF);
+            FillRotozoomWith(method, texture.data(), actual.data(), corners);
+            ASSERT_EQ(expected, actual)
+                << "round " << round << ", method " << static_cast<int>(method);
+        }
     }
+}
+
+TEST(RotozoomFill, PreferredMethodIsAvailable) {
+    EXPECT_TRUE(RotozoomMethodAvailable(RotozoomMethod::kOneByOne));
+    EXPECT_TRUE(RotozoomMethodAvailable(RotozoomPreferredMethod()));
 }
 
 TEST(RotozoomBlur, CentreWandersInsideTheFrame) {

@@ -42,6 +42,25 @@ RotozoomSteps RotozoomFixedPoint(const RotozoomCorners& corners);
 // The texel is stored unchanged.
 void FillRotozoom(const uint32_t* texture, FrameBuffer frame, const RotozoomCorners& corners);
 
+// The ways FillRotozoom can do its work, all giving the same pixels. FillRotozoom uses the
+// fastest one this processor runs well; tests and the benchmark can run each one.
+enum class RotozoomMethod {
+    kOneByOne,   // one pixel at a time, row by row: two 32-bit sums per pixel
+    kGather,     // eight pixels per AVX2 gather (x86 with AVX2)
+    kBitExtract, // both sums packed in one 64-bit word, the texel index taken out with the BMI2
+                 // pext instruction, in 32 x 32-pixel tiles (x86-64 with BMI2)
+};
+
+// Whether this build and processor can run the method.
+bool RotozoomMethodAvailable(RotozoomMethod method);
+
+// The method FillRotozoom uses here.
+RotozoomMethod RotozoomPreferredMethod();
+
+// FillRotozoom through the given method, which must be available.
+void FillRotozoomWith(RotozoomMethod method, const uint32_t* texture, FrameBuffer frame,
+                      const RotozoomCorners& corners);
+
 // The centre of the frame's radial blur for the angle A: (256 + 140 cos(1.3 A),
 // 128 + 95 sin(1.1 A)), truncated toward zero.
 void RotozoomBlurCentre(double angle, int32_t* x, int32_t* y);
