@@ -47,12 +47,6 @@ double TurnedEllipseDistance(double x, double y, double cx, double cy, double rx
     return EllipseDistance(dx * c + dy * s, -dx * s + dy * c, rx, ry);
 }
 
-// Adds a glow's light at distance d from its centre to one colour (AddGlow for a single pixel).
-void AddGlowPixel(Color& c, double d, double radius, Color color, double peak) {
-    double e = d / radius;
-    c = c + color * (peak * detmath::Exp(-e * e));
-}
-
 template <typename Distance> Canvas PaintShape(Distance distance, double halfWidth) {
     Canvas canvas(kShapeWidth, kShapeHeight);
     for (int row = 0; row < kShapeHeight; ++row) {
@@ -264,6 +258,12 @@ Canvas PaintEnvironment() {
         }
     }
     return canvas;
+}
+
+// Adds a glow's light at distance d from its centre to one colour (AddGlow for a single pixel).
+void AddGlowPixel(Color& c, double d, double radius, Color color, double peak) {
+    double e = d / radius;
+    c = c + color * (peak * detmath::Exp(-e * e));
 }
 
 // The object scene's strip: four frames of rings that spread from the centre, one ring step
