@@ -1,0 +1,174 @@
+// The whole show on the headless back end at 60 virtual frames per second, with the generated
+// data: the six scenes in order, each ending in the frame its end rule gives, the exit right
+// after 180 s, screenshots in a full run, and a regression guard on the pictures.
+#include "assets/bmp.h"
+#include "fx/framebuffer.h"
+#include "platform/headless.h"
+#include "process_capture.h"
+#include "run_folder.h"
+#include "scenes/scenes.h"
+#include "shell/clock.h"
+#include "shell/demo.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A 64-bit hash of the 512 x 256 frame as it sits on the display at (64, 112), two pixels at a
+// time (FNV-style multiply and xor: fast enough to hash every frame of the show).
+uint64_t FrameHash(const headless::Picture& picture) {
+    uint64_t hash = 1469598103934665603ull;
+    for (int y = 0; y < kFrameHeight; y++) {
+        const uint8_t* row = picture.pixels + (112 + y) * picture.pitch + 64 * 4;
+        for (int x = 0; x < kFrameWidth; x += 2) {
+            uint64_t pair;
+            std::memcpy(&pair, row + x * 4, sizeof(pair));
+            hash = (hash ^ pair) * 1099511628211ull;
+            hash ^= hash >> 29;
+        }
+    }
+    return hash;
+}
+
+struct Part {
+    const char* name;
+    void (*run)(uint32_t*);
+    long firstFrame; // index of its first presented frame in the show (frame k shows at k / 60 s)
+    long lastFrame;
+};
+
+// Frame k is drawn with the reading k / 60 s. A scene draws its last frame with the first reading
+// at or past its end time; the next scene starts on the following frame. The end logo tests its
+// reading after each present, so its last frame is the one whose present brings the clock to
+// 180 s.
+const Part kParts[] = {
+    {"particles", RunParticleScene, 0, 2100},              // ends with the reading 35.0
+    {"object", RunObjectScene, 2101, 3600},                // 60.0
+    {"ball", RunBallScene, 3601, 4500},                    // 75.0
+    {"rippled plane", RunRippledPlaneScene, 4501, 5400},   // 90.0
+    {"planes", RunPlanesScene, 5401, 7320},                // 122.0
+    {"rotozoom, end logo", RunRotozoomScene, 7321, 10799}, // 132.0, then 180.0 after a present
+};
+
+class WholeShow : public testing::Test {
+  protected:
+    void SetUp() override {
+        headless::Reset();
+        PrepareRunFolder();
+        if (!fs::exists("data/particules/forme.bmp"))
+            GTEST_SKIP() << "the generated data tree is not there";
+    }
+    void TearDown() override { headless::SetPresentHook(nullptr); }
+
+    // Runs `body` and returns the hash of every frame it presents.
+    static std::vector<uint64_t> Hashes(const std::function<void()>& body) {
+        std::vector<uint64_t> hashes;
+        headless::SetPresentHook(
+            [&](const headless::Picture& picture) { hashes.push_back(FrameHash(picture)); });
+        body();
+        headless::SetPresentHook(nullptr);
+        return hashes;
+    }
+
+    TempWorkingDirectory folder;
+};
+
+TEST_F(WholeShow, PlaysTheSixScenesInOrderAndEndsRightAfter180Seconds) {
+    ProgramResult result;
+    std::vector<uint64_t> show = Hashes([&] { result = RunProgram(); });
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.output, "");
+    ASSERT_EQ(show.size(), 10800u);
+    EXPECT_EQ(SceneSeconds(), 180.0L);
+
+    // Each scene played alone from the moment it starts in the show presents exactly the same
+    // frames, no more and no fewer: the scenes come in order and each ends where it must.
+    for (const Part& part : kParts) {
+        SCOPED_TRACE(part.name);
+        headless::Reset();
+        StartHeadlessDisplay();
+        headless::AdvanceClock(part.firstFrame * headless::kTicksPerFrame);
+        std::vector<uint64_t> alone = Hashes([&] { part.run(theDemo->frameBuffer); });
+        std::vector<uint64_t> inShow(show.begin() + part.firstFrame,
+                                     show.begin() + part.lastFrame + 1);
+        EXPECT_EQ(alone.size(), inShow.size());
+        EXPECT_TRUE(alone == inShow);
+    }
+
+    // Regression guard: one frame of each part of the show. These values change whenever the
+    // pictures change, on purpose or not. After a deliberate change (new data art, a new
+    // effect), run this test with DEMO_PRINT_CHECKSUMS=1 in the environment, look at the
+    // pictures (demo-render --frames), and paste the printed lines here.
+    const std::pair<long, uint64_t> kGuard[] = {
+        {600, 0xa871629012fc87e2ull},  // 10 s, particles
+        {2820, 0xf477aa39bf354dddull}, // 47 s, object
+        {4200, 0x84be6d5ba925e40aull}, // 70 s, ball
+        {5100, 0x76ae8e809caa2c97ull}, // 85 s, rippled plane
+        {6000, 0x4a5ccacf0b6a4eb8ull}, // 100 s, planes and cylinder
+        {7680, 0x876f6ed6ad5ba15dull}, // 128 s, rotozoom
+        {9000, 0x2d17cfc1edc776e8ull}, // 150 s, end logo
+    };
+    const bool print = std::getenv("DEMO_PRINT_CHECKSUMS") != nullptr;
+    for (const auto& [frame, expected] : kGuard) {
+        if (print)
+            std::printf("        {%ld, 0x%016llxull},\n", frame,
+                        static_cast<unsigned long long>(show[frame]));
+        else
+            EXPECT_EQ(show[frame], expected) << "frame " << frame;
+    }
+}
+
+TEST_F(WholeShow, ReturnThreeTimesSavesTheFramesShownAndANewRunOverwritesThem) {
+    const long keyFrames[] = {100, 2500, 4000};
+    for (long frame : keyFrames)
+        headless::ScriptKey(frame, VK_RETURN);
+    headless::ScriptKey(4001, VK_ESCAPE);
+    std::vector<std::vector<uint32_t>> shown;
+    headless::SetPresentHook([&](const headless::Picture& picture) {
+        long index = headless::PresentCount() - 1;
+        if (index != keyFrames[0] && index != keyFrames[1] && index != keyFrames[2])
+            return;
+        std::vector<uint32_t> frame(kFramePixels);
+        for (int i = 0; i < kFramePixels; i++)
+            frame[i] = picture.At(64 + i % 512, 112 + i / 512);
+        shown.push_back(std::move(frame));
+    });
+    EXPECT_EQ(RunProgram().exitCode, 0);
+    ASSERT_EQ(shown.size(), 3u);
+    for (int shot = 0; shot < 3; shot++) {
+        std::string name = "grab_" + std::to_string(shot + 1) + ".bmp";
+        SCOPED_TRACE(name);
+        ASSERT_EQ(fs::file_size(name), 393274u);
+        uint8_t* pixels = nullptr;
+        uint8_t* palette = nullptr;
+        int width = 0, height = 0, bpp = 0;
+        ASSERT_EQ(ReadBMP(name.c_str(), &pixels, &width, &height, &bpp, &palette), 0);
+        std::vector<uint32_t> words(kFramePixels);
+        UnpackBGR24(pixels, words.data(), kFramePixels);
+        std::free(pixels);
+        EXPECT_TRUE(words == shown[shot]);
+    }
+
+    // A second run numbers from 1 again.
+    headless::Reset();
+    headless::SetPresentHook(nullptr);
+    fs::remove("grab_2.bmp");
+    headless::ScriptKey(10, VK_RETURN);
+    headless::ScriptKey(11, VK_ESCAPE);
+    const auto before = fs::last_write_time("grab_1.bmp");
+    EXPECT_EQ(RunProgram().exitCode, 0);
+    EXPECT_GE(fs::last_write_time("grab_1.bmp"), before);
+    EXPECT_FALSE(fs::exists("grab_2.bmp"));
+    EXPECT_TRUE(fs::exists("grab_3.bmp")); // the earlier run's file, left alone
+}
+
+} // namespace
