@@ -374,6 +374,7 @@ int Renderer::Finish(int showCode) {
 int Renderer::Run() {
     headless::Config config;
     config.framesPerSecond = options_.framesPerSecond;
+    config.freshSurfaceWord = 0; // display memory starts black, as on a real display
     headless::Reset(config);
     for (const KeyPress& key : options_.keys)
         headless::ScriptKey(key.frame, key.virtualKey);
