@@ -216,7 +216,7 @@ const CodeCase kCodeCases[] = {
     {"ZeroHeight", Fields(4, 0, 24), 5, kBadSize},
     {"MostNegativeHeight", Fields(4, INT_MIN, 24), 5, kBadSize},
     {"BillionsOfPixels", Fields(65536, 65536, 24), 5, kBadSize},
-    {"JustOver64MiPixels", Fields(8192, -8193, 8), 5, kBadSize},
+    {"JustOver16MiPixels", Fields(4096, -4097, 8), 5, kBadSize},
     {"WidthTimesHeightWrapsTo32Bits", Fields(1 << 16, (1 << 16) + 1, 24), 5, kBadSize},
 };
 

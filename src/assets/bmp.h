@@ -30,8 +30,11 @@ enum BmpResult : int {
     kBmpNoMemory = 6, // the palette or pixel block cannot be allocated
 };
 
-// The largest image the readers take: 64 Mi pixels (256 MiB once expanded to 32 bits).
-constexpr int64_t kBmpMaxPixels = int64_t{64} * 1024 * 1024;
+// The largest image the readers take: 16 Mi pixels (4096 x 4096; 64 MiB once expanded to 32
+// bits), far beyond any image of the show. A header that announces more is refused before
+// anything is allocated, so a damaged or hostile file cannot make the program allocate and
+// clear hundreds of megabytes.
+constexpr int64_t kBmpMaxPixels = int64_t{16} * 1024 * 1024;
 
 // Whether the reader hands its progress texts to Trace (Surface::BMP_Load does, ReadBMP not).
 enum class BmpTrace { kSilent, kTraced };
