@@ -25,7 +25,9 @@ bool ParseArguments(std::vector<const char*> arguments, render::Options* options
 // The first `count` pictures the program itself presents, captured on the headless back end.
 std::vector<std::vector<uint32_t>> PresentedPictures(long count) {
     std::vector<std::vector<uint32_t>> pictures;
-    headless::Reset();
+    headless::Config config;
+    config.freshSurfaceWord = 0; // as the renderer sets it
+    headless::Reset(config);
     headless::SetPresentHook([&](const headless::Picture& picture) {
         std::vector<uint32_t> pixels(640 * 480);
         for (int y = 0; y < 480; y++)
