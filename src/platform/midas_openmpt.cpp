@@ -10,13 +10,15 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <memory>
 #include <mutex>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -193,15 +195,26 @@ MIDASmodule MIDAS_CALL MIDASloadModule(const char* fileName) {
     if (!fileName)
         return Fail(kErrorFile, "Unable to read module file: no file name");
 
-    std::ifstream file(fileName, std::ios::binary);
+    // Only a regular file is read: a folder or a pipe is refused before it is opened (opening a
+    // pipe could wait for ever).
+    struct stat status;
+    if (stat(fileName, &status) == 0 && !S_ISREG(status.st_mode))
+        return Fail(kErrorFile,
+                    std::string("Unable to read module file ") + fileName + ": not a file");
+    std::FILE* file = std::fopen(fileName, "rb");
     if (!file) {
         int error = errno;
         return Fail(kErrorFile, std::string("Unable to read module file ") + fileName + ": " +
                                     std::strerror(error));
     }
-    std::vector<char> bytes((std::istreambuf_iterator<char>(file)),
-                            std::istreambuf_iterator<char>());
-    if (file.bad())
+    std::vector<char> bytes;
+    char chunk[65536];
+    size_t got;
+    while ((got = std::fread(chunk, 1, sizeof(chunk), file)) > 0)
+        bytes.insert(bytes.end(), chunk, chunk + got);
+    const bool readFailed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (readFailed)
         return Fail(kErrorFile, std::string("Unable to read module file ") + fileName);
 
     auto loaded = std::make_unique<LoadedModule>();

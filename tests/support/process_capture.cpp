@@ -37,7 +37,14 @@ int ExitCodeOf(const std::function<void()>& body) {
 
 int ExitCodeAndOutputOf(const std::function<void()>& body, std::string* printed) {
     testing::internal::CaptureStdout();
-    int code = ExitCodeOf(body);
+    int code = -1;
+    try {
+        code = ExitCodeOf(body);
+    } catch (...) {
+        std::fflush(stdout);
+        testing::internal::GetCapturedStdout(); // let the test report what was thrown
+        throw;
+    }
     std::fflush(stdout);
     std::string out = testing::internal::GetCapturedStdout();
     if (printed)
