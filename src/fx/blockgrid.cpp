@@ -28,16 +28,6 @@ inline uint32_t TexelIndex(int32_t u, int32_t v) {
     return (static_cast<uint32_t>(v >> 8) & 0xFF00) | (static_cast<uint32_t>(u >> 16) & 0xFF);
 }
 
-// Grey added to a texel for light level L = light >> 8, as three bytes of a word: red and green
-// get L & 255, blue gets L, or 255 when L as an unsigned number is above 255. A saturating byte
-// add of this word is the pixel rule for every L.
-inline uint32_t LightAddend(int32_t light) {
-    uint32_t level = static_cast<uint32_t>(light >> 8);
-    uint32_t low = level & 0xFF;
-    uint32_t blue = level > 0xFF ? 0xFF : level;
-    return low << 16 | low << 8 | blue;
-}
-
 #if defined(__SSE2__)
 
 // Eight pixels of one block row: texels fetched one by one, light added four pixels at a time.
@@ -77,6 +67,16 @@ inline void DrawRow(const uint32_t* texture, uint32_t* out, int32_t u, int32_t v
 }
 
 #else
+
+// Grey added to a texel for light level L = light >> 8, as three bytes of a word: red and green
+// get L & 255, blue gets L, or 255 when L as an unsigned number is above 255. A saturating byte
+// add of this word is the pixel rule for every L.
+inline uint32_t LightAddend(int32_t light) {
+    uint32_t level = static_cast<uint32_t>(light >> 8);
+    uint32_t low = level & 0xFF;
+    uint32_t blue = level > 0xFF ? 0xFF : level;
+    return low << 16 | low << 8 | blue;
+}
 
 inline uint32_t AddSaturated(uint32_t texel, uint32_t addend) {
     uint32_t result = 0;
