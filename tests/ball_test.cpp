@@ -13,6 +13,7 @@
 #include "scenes/scenes.h"
 #include "shell/demo.h"
 #include "shell/process.h"
+#include "test_images.h"
 
 #include <gtest/gtest.h>
 
@@ -23,18 +24,6 @@
 #include <vector>
 
 namespace {
-
-void WriteImage(const std::string& path, int width, int height,
-                const std::vector<uint32_t>& pixels) {
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    std::vector<uint8_t> bytes(static_cast<size_t>(width) * height * 3);
-    PackBGR24(pixels.data(), bytes.data(), width * height);
-    ASSERT_EQ(0, WriteBMP(path.c_str(), bytes.data(), width, height, 24, nullptr));
-}
-
-std::vector<uint32_t> Filled(int width, int height, uint32_t colour) {
-    return std::vector<uint32_t>(static_cast<size_t>(width) * height, colour);
-}
 
 // Thirty frames of 8 x 10, frame k filled with blue k + 1.
 std::vector<uint32_t> NumberedStrip() {

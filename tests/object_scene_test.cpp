@@ -11,6 +11,7 @@
 #include "scenes/scenes.h"
 #include "shell/demo.h"
 #include "shell/process.h"
+#include "test_images.h"
 
 #include <gtest/gtest.h>
 
@@ -20,14 +21,6 @@
 #include <vector>
 
 namespace {
-
-void WriteImage(const std::string& path, int width, int height,
-                const std::vector<uint32_t>& pixels) {
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    std::vector<uint8_t> bytes(static_cast<size_t>(width) * height * 3);
-    PackBGR24(pixels.data(), bytes.data(), width * height);
-    ASSERT_EQ(0, WriteBMP(path.c_str(), bytes.data(), width, height, 24, nullptr));
-}
 
 // An octahedron of radius 8 around (0, 60, 0), the point the camera looks at, with its faces
 // turned outward.

@@ -13,6 +13,7 @@
 #include "shell/clock.h"
 #include "shell/demo.h"
 #include "shell/process.h"
+#include "test_images.h"
 
 #include <gtest/gtest.h>
 
@@ -25,14 +26,6 @@
 #include <vector>
 
 namespace {
-
-void WriteImage(const std::string& path, int width, int height,
-                const std::vector<uint32_t>& pixels) {
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    std::vector<uint8_t> bytes(static_cast<size_t>(width) * height * 3);
-    PackBGR24(pixels.data(), bytes.data(), width * height);
-    ASSERT_EQ(0, WriteBMP(path.c_str(), bytes.data(), width, height, 24, nullptr));
-}
 
 // A 320 x 200 shape lit along one row, from column `first` to `last`.
 std::vector<uint32_t> LineShape(int row, int first, int last) {

@@ -9,6 +9,7 @@
 #include "scenes/raycamera.h"
 #include "shell/demo.h"
 #include "shell/process.h"
+#include "test_images.h"
 
 #include <gtest/gtest.h>
 
@@ -33,14 +34,11 @@ uint32_t TestTexel(int x, int y) {
 }
 
 void WriteTexture(const std::string& path, int width, int height) {
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     std::vector<uint32_t> words(static_cast<size_t>(width) * height);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
             words[y * width + x] = TestTexel(x & 255, y & 255);
-    std::vector<uint8_t> bytes(words.size() * 3);
-    PackBGR24(words.data(), bytes.data(), static_cast<int>(words.size()));
-    ASSERT_EQ(0, WriteBMP(path.c_str(), bytes.data(), width, height, 24, nullptr));
+    WriteImage(path, width, height, words);
 }
 
 // Both fills for a camera at (px, py, pz) looking along f, in the scene's order.

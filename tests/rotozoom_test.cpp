@@ -8,6 +8,7 @@
 #include "scenes/rotozoom.h"
 #include "shell/demo.h"
 #include "shell/process.h"
+#include "test_images.h"
 
 #include <gtest/gtest.h>
 
@@ -125,13 +126,7 @@ TEST(RotozoomBlur, CentreWandersInsideTheFrame) {
 
 // Writes a 24-bit BMP filled with one colour.
 void WriteImage(const std::string& path, int width, int height, uint32_t colour) {
-    std::filesystem::path folder = std::filesystem::path(path).parent_path();
-    if (!folder.empty())
-        std::filesystem::create_directories(folder);
-    std::vector<uint32_t> words(static_cast<size_t>(width) * height, colour);
-    std::vector<uint8_t> bytes(words.size() * 3);
-    PackBGR24(words.data(), bytes.data(), static_cast<int>(words.size()));
-    ASSERT_EQ(0, WriteBMP(path.c_str(), bytes.data(), width, height, 24, nullptr));
+    ::WriteImage(path, width, height, Filled(width, height, colour));
 }
 
 // Runs of the whole scene on the headless back end, in a folder with images of our own: a grey
