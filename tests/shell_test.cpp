@@ -225,17 +225,8 @@ class Presentation : public testing::Test {
     void TearDown() override { ResetShellState(); }
 
     void Start(const headless::Config& config) {
-        ResetShellState();
         headless::Reset(config);
-        WNDCLASS windowClass = {};
-        windowClass.lpfnWndProc = DemoWindowProc;
-        windowClass.lpszClassName = "DOZEZER";
-        RegisterClass(&windowClass);
-        mainWindow = CreateWindowEx(0, "DOZEZER", "Duziv2i", WS_POPUP | WS_VISIBLE, 0, 0, 640, 480,
-                                    nullptr, nullptr, nullptr, nullptr);
-        theDemo = new Demo;
-        ASSERT_EQ(InitDisplay(mainWindow), 0);
-        InitSceneClock();
+        StartHeadlessDisplay();
     }
 
     void Fill(uint32_t seed) {
