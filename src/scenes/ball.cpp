@@ -87,25 +87,16 @@ void ComputeBallGrid(float f, float R, Vec3f eye, Vec3f direction, double roll, 
     *centreY = TruncateToInt32(f * Dot(down, eye) / depth + 127.0);
 
     const double pi = static_cast<float>(4.0 * std::atan(1.0)); // pi as a float: 3.1415927
-    const double ahead[3] = {static_cast<double>(f) * forward[0],
-                             static_cast<double>(f) * forward[1],
-                             static_cast<double>(f) * forward[2]};
     const double eyeX = eye.x, eyeY = eye.y, eyeZ = eye.z;
     // |E|^2 - R^2: the constant term of the ray-sphere quadratic.
     const double c0 = eyeX * eyeX + eyeY * eyeY + eyeZ * eyeZ - static_cast<double>(R) * R;
 
     for (int r = 0; r < kGridRows; ++r) {
-        const double rowOffset = r * kBlockSize - kFrameHeight / 2;
         for (int c = 0; c < kGridColumns; ++c) {
-            const double columnOffset = c * kBlockSize - kFrameWidth / 2;
             // The ray through pixel (8c, 8r), in world space, made unit length.
-            double ray[3];
-            for (int axis = 0; axis < 3; ++axis)
-                ray[axis] = ahead[axis] + rowOffset * down[axis] + columnOffset * right[axis];
-            const double rayLength = std::sqrt(ray[0] * ray[0] + ray[1] * ray[1] + ray[2] * ray[2]);
-            const float dx = static_cast<float>(ray[0] / rayLength);
-            const float dy = static_cast<float>(ray[1] / rayLength);
-            const float dz = static_cast<float>(ray[2] / rayLength);
+            float ray[3];
+            ballAxes.GridRay(forward[0], forward[1], forward[2], f, c, r, ray);
+            const float dx = ray[0], dy = ray[1], dz = ray[2];
 
             int32_t u = kBallMissCoordinate; // 16.16 texel column
             int32_t v = kBallMissCoordinate; // 16.16 texel row

@@ -28,21 +28,6 @@ constexpr int32_t kNoHitLevel = 255;
 RayCameraAxes planesAxes;
 RayCameraAxes cylinderAxes;
 
-// Unit ray direction through grid point (c, r): focal length 256 pixels, screen centre
-// (256, 128), each component rounded to float.
-void GridRay(const RayCameraAxes& axes, float fx, float fy, float fz, int c, int r, float* dx,
-             float* dy, float* dz) {
-    const double sy = 8 * r - 128;
-    const double sx = 8 * c - 256;
-    const double rx = 256.0 * fx + sy * axes.down[0] + sx * axes.right[0];
-    const double ry = 256.0 * fy + sy * axes.down[1] + sx * axes.right[1];
-    const double rz = 256.0 * fz + sy * axes.down[2] + sx * axes.right[2];
-    const double length = std::sqrt(rx * rx + ry * ry + rz * rz);
-    *dx = static_cast<float>(rx / length);
-    *dy = static_cast<float>(ry / length);
-    *dz = static_cast<float>(rz / length);
-}
-
 } // namespace
 
 void PlanesViewDirection(float m, float g, float e, float q, float* fx, float* fy, float* fz) {
@@ -128,9 +113,9 @@ void FillPlanes(float a, float px, float py, float pz, float fx, float fy, float
     planesAxes.Update(fx, fy, fz, roll);
     for (int r = 0; r < kGridRows; ++r) {
         for (int c = 0; c < kGridColumns; ++c) {
-            float dx, dy, dz;
-            GridRay(planesAxes, fx, fy, fz, c, r, &dx, &dy, &dz);
-            const PlanesHit hit = CastPlanesRay(a, px, py, pz, dx, dy, dz);
+            float ray[3];
+            planesAxes.GridRay(fx, fy, fz, 256.0, c, r, ray);
+            const PlanesHit hit = CastPlanesRay(a, px, py, pz, ray[0], ray[1], ray[2]);
             const int index = GridIndex(c, r);
             blockGrid.u[index] = hit.u;
             blockGrid.v[index] = hit.v;
@@ -144,9 +129,9 @@ void FillCylinder(float a, float px, float py, float pz, float fx, float fy, flo
     cylinderAxes.Update(fx, fy, fz, roll);
     for (int r = 0; r < kGridRows; ++r) {
         for (int c = 0; c < kGridColumns; ++c) {
-            float dx, dy, dz;
-            GridRay(cylinderAxes, fx, fy, fz, c, r, &dx, &dy, &dz);
-            const CylinderHit hit = CastCylinderRay(a, px, py, pz, dx, dy, dz);
+            float ray[3];
+            cylinderAxes.GridRay(fx, fy, fz, 256.0, c, r, ray);
+            const CylinderHit hit = CastCylinderRay(a, px, py, pz, ray[0], ray[1], ray[2]);
             const int index = GridIndex(c, r);
             // The fog level is the depth: the column replaces the plane only where it is
             // nearer by at least one level; on equal levels the plane stays.

@@ -15,3 +15,16 @@ void RayCameraAxes::Update(float fx, float fy, float fz, double roll) {
     forward[1] = fy;
     forward[2] = fz;
 }
+
+void RayCameraAxes::GridRay(float fx, float fy, float fz, double focal, int c, int r,
+                            float ray[3]) const {
+    const double rowOffset = 8 * r - 128; // screen centre (256, 128)
+    const double columnOffset = 8 * c - 256;
+    const double x = focal * fx + rowOffset * down[0] + columnOffset * right[0];
+    const double y = focal * fy + rowOffset * down[1] + columnOffset * right[1];
+    const double z = focal * fz + rowOffset * down[2] + columnOffset * right[2];
+    const double length = std::sqrt(x * x + y * y + z * z);
+    ray[0] = static_cast<float>(x / length);
+    ray[1] = static_cast<float>(y / length);
+    ray[2] = static_cast<float>(z / length);
+}

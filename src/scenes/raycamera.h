@@ -8,15 +8,20 @@
 #pragma once
 
 class RayCameraAxes {
-public:
+  public:
     // Builds the axes for the unit view direction (fx, fy, fz) and the roll angle in radians.
     void Update(float fx, float fy, float fz, double roll);
+
+    // The unit direction, in world space, of the ray through grid point (c, r), which stands for
+    // frame pixel (8c, 8r): focal * F + (8r - 128) * down + (8c - 256) * right, normalised,
+    // each component rounded to float. F is the view direction the caller casts along.
+    void GridRay(float fx, float fy, float fz, double focal, int c, int r, float ray[3]) const;
 
     float right[3] = {};   // screen columns (row 0 of the camera matrix)
     float down[3] = {};    // screen rows, downward (row 1)
     float forward[3] = {}; // the view direction (row 2)
 
-private:
+  private:
     double correctionY_ = 0.0; // the correction angle is atan2(correctionY_, correctionX_)
     double correctionX_ = 0.0;
 };

@@ -123,20 +123,12 @@ RippledPlaneHit CastRippledPlaneRay(float a, float px, float py, float pz, float
 void FillRippledPlane(float a, float px, float py, float pz, float fx, float fy, float fz,
                       double roll, float tau) {
     rippleAxes.Update(fx, fy, fz, roll);
-    const float* right = rippleAxes.right;
-    const float* down = rippleAxes.down;
     for (int r = 0; r < kGridRows; ++r) {
         for (int c = 0; c < kGridColumns; ++c) {
-            // Camera space to world: focal length 256 pixels, screen centre (256, 128).
-            const double sy = 8 * r - 128;
-            const double sx = 8 * c - 256;
-            const double rx = 256.0 * fx + sy * down[0] + sx * right[0];
-            const double ry = 256.0 * fy + sy * down[1] + sx * right[1];
-            const double rz = 256.0 * fz + sy * down[2] + sx * right[2];
-            const double length = std::sqrt(rx * rx + ry * ry + rz * rz);
-            const RippledPlaneHit hit = CastRippledPlaneRay(
-                a, px, py, pz, static_cast<float>(rx / length), static_cast<float>(ry / length),
-                static_cast<float>(rz / length), tau);
+            float ray[3];
+            rippleAxes.GridRay(fx, fy, fz, 256.0, c, r, ray);
+            const RippledPlaneHit hit =
+                CastRippledPlaneRay(a, px, py, pz, ray[0], ray[1], ray[2], tau);
             const int index = GridIndex(c, r);
             blockGrid.u[index] = hit.u;
             blockGrid.v[index] = hit.v;

@@ -9,7 +9,7 @@ void RequireImageSize(const Surface& image, const char* path, int width, int hei
         return;
     std::string message = std::string("Image de mauvaise taille : ") + path + " (" +
                           std::to_string(image.width) + "x" + std::to_string(image.height) +
-                          " au lieu de " + std::to_string(width) + "x" +
-                          std::to_string(height) + ") !!\n";
+                          " au lieu de " + std::to_string(width) + "x" + std::to_string(height) +
+                          ") !!\n";
     FatalError(message.c_str());
 }
