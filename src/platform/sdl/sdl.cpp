@@ -148,8 +148,19 @@ bool CreateNativeWindow(const char* title, DWORD style, int x, int y, int width,
         sdl.window = SDL_CreateWindow(title, x + kBorder, y + kCaption, width - 2 * kBorder,
                                       height - kCaption - kBorder, SDL_WINDOW_SHOWN);
     } else {
-        sdl.window =
-            SDL_CreateWindow(title, x, y, width, height, SDL_WINDOW_SHOWN | SDL_WINDOW_BORDERLESS);
+        // The full-screen display: a borderless window the size of the screen, made
+        // full-screen from the start, so it covers the screen even where no window manager
+        // would resize it (the 640 x 480 picture is letterboxed into it).
+        SDL_DisplayMode screen;
+        if (SDL_GetDesktopDisplayMode(0, &screen) == 0) {
+            x = 0;
+            y = 0;
+            width = screen.w;
+            height = screen.h;
+        }
+        sdl.window = SDL_CreateWindow(title, x, y, width, height,
+                                      SDL_WINDOW_SHOWN | SDL_WINDOW_BORDERLESS |
+                                          SDL_WINDOW_FULLSCREEN_DESKTOP);
     }
     if (!sdl.window)
         return false;
