@@ -94,7 +94,10 @@ class WindowedProgram : public testing::Test {
     void SetUp() override {
         if (!Installed("Xvfb") || !Installed("xdotool"))
             GTEST_SKIP() << "Xvfb or xdotool is not installed";
-        displayName_ = ":" + std::to_string(100 + getpid() % 400);
+        // A display number of this test's own: tests run side by side, and one after another
+        // in one process while the previous server may still be shutting down.
+        static int serversStarted = 0;
+        displayName_ = ":" + std::to_string(100 + (getpid() * 3 + serversStarted++) % 400);
         server_ = Start({"/usr/bin/Xvfb", displayName_, "-screen", "0", "800x600x24", "-nolisten",
                          "tcp", "-noreset"},
                         {});
