@@ -107,6 +107,9 @@ class WindowedProgram : public testing::Test {
             display_ = XOpenDisplay(displayName_.c_str());
         }
         ASSERT_NE(display_, nullptr) << "Xvfb did not start on " << displayName_;
+        // An X error (a window that went away meanwhile) fails the check that follows, instead
+        // of ending the test program.
+        XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
         PrepareRunFolder();
         demo_ = Start({kDemo}, {"DISPLAY=" + displayName_, "SDL_AUDIODRIVER=dummy", kLeakRules});
         window_ = WaitForWindow("Duziv2i", std::chrono::seconds(20));
@@ -157,8 +160,17 @@ class WindowedProgram : public testing::Test {
         return 0;
     }
 
+    // The program's window as it is now: SDL may replace its first window when it sets up
+    // rendering, so the window is looked up again before each action.
+    void RefreshWindow() {
+        Window window = WaitForWindow("Duziv2i", std::chrono::seconds(5));
+        if (window)
+            window_ = window;
+    }
+
     // Presses a key as a person would (through the XTEST extension, as xdotool does).
     void PressKey(const char* key) {
+        RefreshWindow();
         std::string command = "DISPLAY=" + displayName_ + " xdotool windowfocus --sync " +
                               std::to_string(window_) + " key " + key;
         ASSERT_EQ(std::system(command.c_str()), 0);
@@ -166,6 +178,7 @@ class WindowedProgram : public testing::Test {
 
     // Asks the window to close, as a window manager's close button does.
     void RequestClose() {
+        RefreshWindow();
         XEvent event = {};
         event.xclient.type = ClientMessage;
         event.xclient.window = window_;
