@@ -355,6 +355,27 @@ TEST_F(Presentation, ReturnSavesTheFrameThatThisPresentShows) {
     EXPECT_EQ(static_cast<uint8_t>(bytes[58]), PatternPixel(0, 9) & 0xFF);
 }
 
+TEST_F(Presentation, AScreenshotReadsTheSameInImageMagick) {
+    if (std::system("convert -version >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "ImageMagick's convert is not installed";
+    Fill(5);
+    PostWindowMessage(WM_KEYDOWN, VK_RETURN, 1);
+    PresentFrame(theDemo->frameBuffer);
+    std::FILE* pipe = popen("convert grab_1.bmp -depth 8 rgb:- 2>/dev/null", "r");
+    ASSERT_NE(pipe, nullptr);
+    std::vector<uint8_t> rgb(kFramePixels * 3);
+    size_t got = std::fread(rgb.data(), 1, rgb.size(), pipe);
+    pclose(pipe);
+    ASSERT_EQ(got, rgb.size());
+    int wrong = 0;
+    for (int i = 0; i < kFramePixels; i++) {
+        uint32_t word = static_cast<uint32_t>(rgb[3 * i]) << 16 |
+                        static_cast<uint32_t>(rgb[3 * i + 1]) << 8 | rgb[3 * i + 2];
+        wrong += word != PatternPixel(i, 5);
+    }
+    EXPECT_EQ(wrong, 0);
+}
+
 TEST_F(Presentation, AScreenshotThatCannotBeWrittenIsSkipped) {
     std::filesystem::create_directory("grab_1.bmp"); // the name is taken by a folder
     PostWindowMessage(WM_KEYDOWN, VK_RETURN, 1);
