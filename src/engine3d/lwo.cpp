@@ -232,25 +232,11 @@ Objet3d::Objet3d() : pointCount(0), faceCount(0), position{0.0f, 0.0f, 0.0f}, or
 }
 
 Objet3d::~Objet3d() {
-    points.reset();
-    viewPoints.reset();
-    screenX.reset();
-    screenY.reset();
-    envCoords.reset();
-    pointNormals.reset();
-    viewNormals.reset();
-    faceNormals.reset();
-    faces.reset();
-    drawOrder.reset();
-    depthKeys.reset();
-    // envMap releases its pixels in its own destructor.
+    // The arrays go first, then envMap, whose destructor releases its pixels.
+    ReleaseArrays();
 }
 
-void Objet3d::LoadLWO(const char* LWO_filename) {
-    Trace("Objet3d::LoadLWO(char *LWO_filename)");
-    TraceFormatted("Ouverture du fichier : %s", LWO_filename);
-
-    // A second load starts from an empty mesh: the normal passes must run again after it.
+void Objet3d::ReleaseArrays() {
     pointCount = 0;
     faceCount = 0;
     points.reset();
@@ -264,6 +250,14 @@ void Objet3d::LoadLWO(const char* LWO_filename) {
     faces.reset();
     drawOrder.reset();
     depthKeys.reset();
+}
+
+void Objet3d::LoadLWO(const char* LWO_filename) {
+    Trace("Objet3d::LoadLWO(char *LWO_filename)");
+    TraceFormatted("Ouverture du fichier : %s", LWO_filename);
+
+    // A second load starts from an empty mesh: the normal passes must run again after it.
+    ReleaseArrays();
 
     size_t fileSize = 0;
     std::unique_ptr<uint8_t, FreeBlock> block(LoadWholeFile(LWO_filename, &fileSize));

@@ -93,4 +93,8 @@ class Objet3d {
     // Draws one face unless a corner lies outside the guard window (150 pixels around the
     // frame) or the face turns its back to the camera.
     void DrawFace(Vec3f cameraPosition, uint32_t* frameBuffer, int32_t face);
+
+  private:
+    // Releases the eleven arrays and empties the mesh (the environment map stays).
+    void ReleaseArrays();
 };
