@@ -11,7 +11,9 @@
 
 namespace {
 
-[[noreturn]] void ThrowProcessEnded(int exitCode) { throw ProcessEnded{exitCode}; }
+[[noreturn]] void ThrowProcessEnded(int exitCode) {
+    throw ProcessEnded{exitCode};
+}
 
 std::vector<std::string>* recordedTraces = nullptr;
 
@@ -22,8 +24,12 @@ void RecordTrace(const char* text) {
 
 } // namespace
 
-CatchProcessEnd::CatchProcessEnd() { SetProcessEndHandler(ThrowProcessEnded); }
-CatchProcessEnd::~CatchProcessEnd() { SetProcessEndHandler(nullptr); }
+CatchProcessEnd::CatchProcessEnd() {
+    SetProcessEndHandler(ThrowProcessEnded);
+}
+CatchProcessEnd::~CatchProcessEnd() {
+    SetProcessEndHandler(nullptr);
+}
 
 int ExitCodeOf(const std::function<void()>& body) {
     CatchProcessEnd catcher;
@@ -61,7 +67,9 @@ TraceRecorder::~TraceRecorder() {
     delete recordedTraces;
     recordedTraces = nullptr;
 }
-const std::vector<std::string>& TraceRecorder::Texts() const { return *recordedTraces; }
+const std::vector<std::string>& TraceRecorder::Texts() const {
+    return *recordedTraces;
+}
 bool TraceRecorder::Contains(const std::string& text) const {
     for (const std::string& t : *recordedTraces)
         if (t == text)

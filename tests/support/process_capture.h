@@ -12,7 +12,7 @@ struct ProcessEnded {
 
 // While alive, EndProcess throws ProcessEnded instead of exiting.
 class CatchProcessEnd {
-public:
+  public:
     CatchProcessEnd();
     ~CatchProcessEnd();
     CatchProcessEnd(const CatchProcessEnd&) = delete;
@@ -28,7 +28,7 @@ int ExitCodeAndOutputOf(const std::function<void()>& body, std::string* printed)
 
 // While alive, records every text handed to Trace, in order.
 class TraceRecorder {
-public:
+  public:
     TraceRecorder();
     ~TraceRecorder();
     TraceRecorder(const TraceRecorder&) = delete;
@@ -40,14 +40,14 @@ public:
 // A fresh empty folder under the system's temporary folder, made the working directory while
 // the object lives, then removed with its content and the previous working directory restored.
 class TempWorkingDirectory {
-public:
+  public:
     TempWorkingDirectory();
     ~TempWorkingDirectory();
     TempWorkingDirectory(const TempWorkingDirectory&) = delete;
     TempWorkingDirectory& operator=(const TempWorkingDirectory&) = delete;
     const std::string& Path() const { return path_; }
 
-private:
+  private:
     std::string path_;
     std::string previous_;
 };
