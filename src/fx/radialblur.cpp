@@ -203,8 +203,9 @@ int32_t RadialBlurWeight(int32_t minor, int32_t major) {
 }
 
 void RadialBlur(FrameBuffer frame, int32_t cx, int32_t cy) {
-    cx = cx < 0 ? 0 : cx > kFrameWidth - 1 ? kFrameWidth - 1 : cx;
-    cy = cy < 0 ? 0 : cy > kFrameHeight - 1 ? kFrameHeight - 1 : cy;
+    // A centre outside the frame is moved to the nearest pixel inside it.
+    cx = std::clamp(cx, 0, kFrameWidth - 1);
+    cy = std::clamp(cy, 0, kFrameHeight - 1);
 
     Ray(frame, cx, cy, 1, 1);
     Ray(frame, cx, cy, 1, -1);
