@@ -1,5 +1,6 @@
 #include "fx/radialblur.h"
 
+#include <algorithm>
 #include <array>
 
 #if defined(__SSE2__)
