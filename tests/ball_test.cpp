@@ -51,7 +51,7 @@ void WriteBallData(uint32_t textureColour) {
 }
 
 void StartAt(double seconds) {
-    headless::AdvanceClock(static_cast<int64_t>(seconds * 60 * headless::kTicksPerFrame));
+    MoveClockForward(seconds);
 }
 
 Vec3f Direction(const BallCamera& camera) {

@@ -56,7 +56,7 @@ void WriteSceneData(uint32_t envMapColour) {
 }
 
 void StartAt(double seconds) {
-    headless::AdvanceClock(static_cast<int64_t>(seconds * 60 * headless::kTicksPerFrame));
+    MoveClockForward(seconds);
 }
 
 } // namespace

@@ -222,7 +222,7 @@ class PlanesScene : public testing::Test {
     void TearDown() override { headless::SetPresentHook(nullptr); }
 
     int RunFrom(double startSeconds, int64_t extraTicks = 0) {
-        headless::AdvanceClock(static_cast<int64_t>(startSeconds * kTicksPerSecond) + extraTicks);
+        MoveClockForward(startSeconds, extraTicks);
         return ExitCodeOf([] { RunPlanesScene(theDemo->frameBuffer); });
     }
 

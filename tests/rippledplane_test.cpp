@@ -171,7 +171,7 @@ class RippledPlaneScene : public testing::Test {
     // Runs the scene from scene-clock time `start` (seconds plus extra ticks); returns the exit
     // code (-1 when it returned).
     int RunFrom(double startSeconds, int64_t extraTicks = 0) {
-        headless::AdvanceClock(static_cast<int64_t>(startSeconds * kTicksPerSecond) + extraTicks);
+        MoveClockForward(startSeconds, extraTicks);
         return ExitCodeOf([] { RunRippledPlaneScene(theDemo->frameBuffer); });
     }
 

@@ -20,10 +20,6 @@ constexpr float kEndTime = 122.0f;
 constexpr float kPlaneDistance = 800.0f;
 constexpr float kColumnRadius = 400.0f;
 
-// Grid values of a ray that never meets a plane.
-constexpr int32_t kNoHitCoordinate = 0x7F00;
-constexpr int32_t kNoHitLevel = 255;
-
 // The screen axes of each fill's camera, kept from one frame to the next.
 RayCameraAxes planesAxes;
 RayCameraAxes cylinderAxes;

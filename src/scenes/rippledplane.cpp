@@ -24,10 +24,6 @@ constexpr float kCameraHeight = 320.0f;
 constexpr double kRippleFrequency = 0.0030303030303030303;
 constexpr double kRippleHeight = 100.0;
 
-// Grid light and texture coordinates of a ray that never meets a plane.
-constexpr int32_t kNoHitCoordinate = 0x7F00;
-constexpr int32_t kNoHitLevel = 255;
-
 // The screen axes of this scene's camera, kept from one frame to the next.
 RayCameraAxes rippleAxes;
 

@@ -50,7 +50,11 @@ RippledPlaneHit CastRippledPlaneRay(float a, float px, float py, float pz, float
 void FillRippledPlane(float a, float px, float py, float pz, float fx, float fy, float fz,
                       double roll, float tau);
 
-// The two conversions below are shared with the planes and cylinder scene.
+// The values and conversions below are shared with the planes and cylinder scene.
+
+// Grid texture coordinates and fog level of a ray that never meets a plane (it runs level).
+constexpr int32_t kNoHitCoordinate = 0x7F00;
+constexpr int32_t kNoHitLevel = 255;
 
 // Texture coordinate (16.16) of a world coordinate on the planes: 10240 per unit, truncated
 // toward zero and kept to its low 32 bits, so the texture repeats every 1638.4 units even far

@@ -95,3 +95,8 @@ void StartHeadlessDisplay() {
     ResetSceneClock();
     theDemo = new Demo;
 }
+
+void MoveClockForward(double seconds, int64_t extraTicks) {
+    const int64_t ticksPerSecond = headless::kTicksPerFrame * 60;
+    headless::AdvanceClock(static_cast<int64_t>(seconds * ticksPerSecond) + extraTicks);
+}

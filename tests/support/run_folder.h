@@ -25,3 +25,7 @@ ProgramResult RunProgram();
 // music), creates the Demo and starts the scene clock at 0, so that scenes can be run on their
 // own. The caller resets the headless back end first.
 void StartHeadlessDisplay();
+
+// Moves the headless clock forward by `seconds` (and `extraTicks` ticks), as if that much time
+// had passed without a frame: a scene can then be entered at the moment a test wants.
+void MoveClockForward(double seconds, int64_t extraTicks = 0);
