@@ -137,7 +137,7 @@ TEST(BmpCorpus, EveryFileGetsTheCodeItsHeaderCallsFor) {
         uint8_t* pixels = nullptr;
         uint8_t* palette = nullptr;
         int width = 0, height = 0, bpp = 0;
-        int code = ReadBMP(entry.path().c_str(), &pixels, &width, &height, &bpp, &palette);
+        int code = ReadBMP(entry.path().string().c_str(), &pixels, &width, &height, &bpp, &palette);
         EXPECT_EQ(expected->second, code);
         if (code == 0) {
             // Touch every byte, so that the sanitizer sees a block of the announced size.
@@ -152,7 +152,7 @@ TEST(BmpCorpus, EveryFileGetsTheCodeItsHeaderCallsFor) {
         std::free(palette);
 
         Surface surface;
-        EXPECT_EQ(expected->second, surface.BMP_Load(entry.path().c_str()));
+        EXPECT_EQ(expected->second, surface.BMP_Load(entry.path().string().c_str()));
         EXPECT_EQ(code == 0, surface.data != nullptr);
     }
     EXPECT_EQ(kExpectedCodes.size(), static_cast<size_t>(files));

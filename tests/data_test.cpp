@@ -37,8 +37,11 @@ class DataTree : public testing::Test {
         root_ = (fs::temp_directory_path() / ("data_test_" + std::to_string(getpid()))).string();
         fs::remove_all(root_);
         fs::create_directories(root_);
-        std::string command = "'" + std::string(DEMO_BINARY_DIR) + "/mkdata' '" + root_ +
-                              "/data' > '" + root_ + "/mkdata.log' 2>&1";
+        std::string command = "\"" + std::string(DEMO_BINARY_DIR) + "/mkdata\" \"" + root_ +
+                              "/data\" > \"" + root_ + "/mkdata.log\" 2>&1";
+#ifdef _WIN32
+        command = "\"" + command + "\""; // cmd.exe takes off the outer pair of quotes
+#endif
         exitStatus_ = std::system(command.c_str());
     }
     static void TearDownTestSuite() { fs::remove_all(root_); }
@@ -70,7 +73,7 @@ std::map<std::string, uint64_t> FileHashes(const std::string& root) {
         uint64_t hash = 14695981039346656037ull; // FNV-1a
         for (unsigned char c : bytes)
             hash = (hash ^ c) * 1099511628211ull;
-        hashes[fs::relative(entry.path(), root).string()] = hash;
+        hashes[fs::relative(entry.path(), root).generic_string()] = hash;
     }
     return hashes;
 }

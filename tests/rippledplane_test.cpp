@@ -58,7 +58,7 @@ TEST(RippledPlaneCamera, CirclesBelowTheCeilingAndLooksMostlyUp) {
     for (double t : {75.0, 82.5, 89.99}) {
         const RippledPlaneCamera c = RippledPlaneCameraAt(t);
         EXPECT_NEAR(1.0, std::sqrt(c.fx * c.fx + c.fy * c.fy + c.fz * c.fz), 1e-6) << t;
-        EXPECT_GT(c.fy, std::cos(31.0 * M_PI / 180.0)) << t;
+        EXPECT_GT(c.fy, std::cos(31.0 * std::acos(-1.0) / 180.0)) << t;
     }
 }
 

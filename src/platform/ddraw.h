@@ -7,7 +7,7 @@
 
 #include "platform/win32.h"
 
-#ifdef _WIN32
+#ifdef DEMO_NATIVE_WIN32
 #include <ddraw.h>
 #else
 
@@ -52,8 +52,9 @@ typedef struct _DDPIXELFORMAT {
     DWORD dwRGBAlphaBitMask;
 } DDPIXELFORMAT;
 
-// The surface description record: 108 bytes on 32-bit Windows (more here, where the memory
-// pointer takes 8 bytes). Lock fills lpSurface and lPitch, and the pixel format.
+// The surface description record, laid out as Windows lays it out: 108 bytes on 32-bit systems,
+// 120 on 64-bit ones, where the memory pointer takes 8 bytes. Lock fills lpSurface and lPitch,
+// and the pixel format.
 typedef struct _DDSURFACEDESC {
     DWORD dwSize;
     DWORD dwFlags;
@@ -107,3 +108,15 @@ typedef IDirectDraw* LPDIRECTDRAW;
 HRESULT WINAPI DirectDrawCreate(GUID* guid, LPDIRECTDRAW* directDraw, IUnknown* outer);
 
 #endif
+
+#include <cstddef>
+
+// The display code sets the record's size field and reads the pitch and the memory pointer that
+// Lock fills in: the record must be laid out as the system lays it out, 108 bytes on 32-bit
+// Windows. Checked against the system's own header in Windows builds.
+static_assert(sizeof(DDSCAPS) == 4, "DDSCAPS is one DWORD");
+static_assert(offsetof(DDSURFACEDESC, lPitch) == 16, "lPitch at byte 16");
+static_assert(offsetof(DDSURFACEDESC, lpSurface) == (sizeof(void*) == 4 ? 36 : 40),
+              "lpSurface after the nine DWORDs");
+static_assert(sizeof(DDSURFACEDESC) == (sizeof(void*) == 4 ? 108 : 120),
+              "DDSURFACEDESC is 108 bytes on 32-bit Windows");

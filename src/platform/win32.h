@@ -1,12 +1,21 @@
 // The Win32 subset the shell calls: window class and window, message queue and window
 // procedure, cursor, process priority and the high-resolution performance counter.
 //
-// On Windows this is the real API. Elsewhere the same names, types and values are declared here
-// and implemented by the back end linked into the program (src/platform/sdl or
-// src/platform/headless); only what the shell calls is declared.
+// On Windows this is the real API (DEMO_NATIVE_WIN32 is then defined). Elsewhere the same names,
+// types and values are declared here and implemented by the back end linked into the program
+// (src/platform/sdl or src/platform/headless); only what the shell calls is declared. Windows
+// builds of the tests and tools define DEMO_EMULATED_WIN32 to get the declared subset with the
+// headless back end there too, so that they run exactly as they do elsewhere.
 #pragma once
 
-#ifdef _WIN32
+#if defined(_WIN32) && !defined(DEMO_EMULATED_WIN32)
+#define DEMO_NATIVE_WIN32 1
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
 #include <windows.h>
 #else
 

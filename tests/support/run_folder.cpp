@@ -67,8 +67,13 @@ void PrepareRunFolder() {
     const fs::path generated = fs::path(DEMO_BINARY_DIR) / "data";
     std::error_code ignored;
     if (fs::is_directory(generated, ignored)) {
-        for (const fs::directory_entry& entry : fs::directory_iterator(generated, ignored))
-            fs::create_symlink(entry.path(), fs::path("data") / entry.path().filename(), ignored);
+        for (const fs::directory_entry& entry : fs::directory_iterator(generated, ignored)) {
+            const fs::path link = fs::path("data") / entry.path().filename();
+            std::error_code noLink;
+            fs::create_symlink(entry.path(), link, noLink);
+            if (noLink) // a system without symbolic links (Windows) gets copies
+                fs::copy(entry.path(), link, fs::copy_options::recursive, ignored);
+        }
     }
     if (!fs::exists("data/mirel.xm"))
         WriteFileBytes("data/mirel.xm", TinyXmModule());

@@ -494,7 +494,9 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
 }
 
 int RenderShow(const Options& options) {
+#ifdef SIGPIPE
     std::signal(SIGPIPE, SIG_IGN); // a failing ffmpeg shows as a write error, not a signal
+#endif
     Renderer renderer(options);
     return renderer.Run();
 }

@@ -1,0 +1,99 @@
+#!/bin/sh
+# Builds libopenmpt as a static library for a target the system has no package for:
+#
+#     scripts/build-libopenmpt.sh windows-x64|windows-x86
+#
+# The source is Debian's own libopenmpt source package, fetched with `apt-get source` into
+# build/libopenmpt/src (a deb-src entry for the running Debian release is added when the system
+# has none, and the script says so). Nothing is downloaded from anywhere else and no third-party
+# source is kept in the repository. The library is built without its optional codecs (zlib,
+# mpg123, ogg, vorbis) and installed to build/libopenmpt/<target>; a second run finds it there
+# and does nothing.
+set -eu
+
+target="${1:-}"
+case "$target" in
+windows-x64) host=x86_64-w64-mingw32; flags="-O2" ;;
+windows-x86) host=i686-w64-mingw32; flags="-O2 -msse2 -mfpmath=sse" ;;
+*)
+    echo "usage: $0 windows-x64|windows-x86" >&2
+    exit 2
+    ;;
+esac
+
+root="$(cd "$(dirname "$0")/.." && pwd)"
+base="$root/build/libopenmpt"
+prefix="$base/$target"
+if [ -f "$prefix/.complete" ]; then
+    exit 0
+fi
+
+if [ "$(id -u)" -eq 0 ]; then SUDO=""; else SUDO="sudo"; fi
+
+# True when apt already knows a source entry.
+has_deb_src() {
+    grep -qsE '^[[:space:]]*deb-src[[:space:]]' /etc/apt/sources.list /etc/apt/sources.list.d/*.list && return 0
+    grep -qsiE '^Types:.*deb-src' /etc/apt/sources.list.d/*.sources && return 0
+    return 1
+}
+
+fetch_source() {
+    mkdir -p "$base/src"
+    if ls -d "$base"/src/libopenmpt-*/ >/dev/null 2>&1; then
+        return 0
+    fi
+    if ! has_deb_src; then
+        . /etc/os-release
+        codename="${VERSION_CODENAME:?cannot tell the Debian release from /etc/os-release}"
+        list=/etc/apt/sources.list.d/duziv2i-deb-src.sources
+        echo "No deb-src entry in apt's sources: adding $list for Debian $codename (source packages only)."
+        keyring=/usr/share/keyrings/debian-archive-keyring.gpg
+        {
+            echo "Types: deb-src"
+            echo "URIs: http://deb.debian.org/debian"
+            echo "Suites: $codename"
+            echo "Components: main"
+            [ -f "$keyring" ] && echo "Signed-By: $keyring"
+        } | $SUDO tee "$list" >/dev/null
+        $SUDO apt-get update
+    fi
+    echo "Fetching Debian's libopenmpt source package into $base/src"
+    # The fetch runs as the user who owns the build folder, so that it can write there.
+    if ! (cd "$base/src" && apt-get source libopenmpt); then
+        $SUDO apt-get update
+        (cd "$base/src" && apt-get source libopenmpt)
+    fi
+}
+
+command -v "$host-g++-posix" >/dev/null || {
+    echo "$host-g++-posix is missing (make windows installs the mingw-w64 cross compilers)" >&2
+    exit 1
+}
+
+fetch_source
+source_dir="$(ls -d "$base"/src/libopenmpt-*/ | head -n 1)"
+work="$base/build-$target"
+rm -rf "$work" "$prefix"
+mkdir -p "$work"
+echo "Building libopenmpt for $target (static, without optional codecs) in $work"
+cd "$work"
+"$source_dir/configure" --host="$host" \
+    CC="$host-gcc-posix" CXX="$host-g++-posix" CFLAGS="$flags" CXXFLAGS="$flags" \
+    --prefix="$prefix" --disable-shared --enable-static \
+    --without-zlib --without-mpg123 --without-ogg --without-vorbis --without-vorbisfile \
+    --without-portaudio --without-portaudiocpp --without-sndfile --without-flac \
+    --without-pulseaudio --without-sdl2 \
+    --disable-openmpt123 --disable-examples --disable-tests --disable-doxygen-doc \
+    >configure.log 2>&1 || {
+    tail -n 30 configure.log >&2
+    exit 1
+}
+make -j "$(nproc 2>/dev/null || echo 2)" >make.log 2>&1 || {
+    tail -n 30 make.log >&2
+    exit 1
+}
+make install >install.log 2>&1
+cd "$root"
+rm -rf "$work"
+touch "$prefix/.complete"
+echo "libopenmpt for $target: $prefix"
