@@ -1,5 +1,10 @@
 #!/bin/sh
-# Installs the Debian packages that building, running and testing the show need.
+# Installs the Debian packages that building, running and testing the show need:
+#
+#     scripts/install-deps.sh            the Linux program, its tools and tests
+#     scripts/install-deps.sh windows    and the Windows build: cross compilers, Wine, and what
+#                                        fetching and building libopenmpt's source needs
+#
 # Safe to run again: it does nothing when everything is already there. Uses sudo when not root.
 set -eu
 
@@ -11,6 +16,20 @@ PACKAGES="
   imagemagick sox xmp ffmpeg
   clang libclang-rt-14-dev
 "
+case "${1:-}" in
+"") ;;
+windows)
+    PACKAGES="$PACKAGES
+  g++-mingw-w64-x86-64 g++-mingw-w64-i686 googletest
+  wine wine64
+  dpkg-dev xz-utils
+"
+    ;;
+*)
+    echo "usage: $0 [windows]" >&2
+    exit 2
+    ;;
+esac
 
 missing=""
 for package in $PACKAGES; do
