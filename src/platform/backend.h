@@ -6,6 +6,10 @@
 // DirectDraw and sound-library subsets that the shell calls: the message queue and window
 // procedure, memory display surfaces with flipping, and XM playback over libopenmpt. A back end
 // only moves pictures, events, time and sound between those and the machine.
+//
+// On Windows the system itself provides the Win32 and DirectDraw calls, and only
+// midas_openmpt.cpp is linked: the Windows back end (windows/waveout.cpp) implements just the
+// observation and sound-output functions below.
 #pragma once
 
 #include "platform/win32.h"
