@@ -15,6 +15,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -54,7 +55,11 @@ TEST(PlanesCamera, StartsBesideTheColumnAimingAtItsAxis) {
     EXPECT_EQ(0.0f, camera.pz);
     EXPECT_EQ(100.0f, camera.q);
     EXPECT_EQ(0.0f, camera.roll);
-    EXPECT_NEAR(-0.997785, camera.fx, 1e-6);
+    // w = (-1500, 100, 0) and its length are floats: F.x is -0.997785211 (bits bf7f6eda), where
+    // a length kept in double would give -0.997785151 (bf7f6ed9).
+    uint32_t bits;
+    std::memcpy(&bits, &camera.fx, sizeof bits);
+    EXPECT_EQ(0xbf7f6edau, bits);
     EXPECT_NEAR(0.066519, camera.fy, 1e-6);
     EXPECT_EQ(0.0f, camera.fz);
     // Later on: 1200 units per second along z, aiming at (0, q, 200 sigma) beside the axis.

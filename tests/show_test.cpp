@@ -113,7 +113,7 @@ TEST_F(WholeShow, PlaysTheSixScenesInOrderAndEndsRightAfter180Seconds) {
         {2820, 0xf477aa39bf354dddull}, // 47 s, object
         {4200, 0x84be6d5ba925e40aull}, // 70 s, ball
         {5100, 0x76ae8e809caa2c97ull}, // 85 s, rippled plane
-        {6000, 0x4a5ccacf0b6a4eb8ull}, // 100 s, planes and cylinder
+        {6000, 0x349f0ae35973ccfbull}, // 100 s, planes and cylinder
         {7680, 0x876f6ed6ad5ba15dull}, // 128 s, rotozoom
         {9000, 0x2d17cfc1edc776e8ull}, // 150 s, end logo
     };

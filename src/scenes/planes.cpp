@@ -27,16 +27,19 @@ RayCameraAxes cylinderAxes;
 } // namespace
 
 void PlanesViewDirection(float m, float g, float e, float q, float* fx, float* fy, float* fz) {
-    const double wx = -static_cast<double>(m);
-    const double wy = static_cast<double>(q) - g;
-    const double wz = -static_cast<double>(e);
-    const double length = std::sqrt(wx * wx + wy * wy + wz * wz);
-    if (length == 0.0)
+    // The view vector and its length are stored as float, like every value of this camera.
+    const float wx = -m;
+    const float wy = static_cast<float>(static_cast<double>(q) - g);
+    const float wz = -e;
+    const float length =
+        static_cast<float>(std::sqrt(static_cast<double>(wx) * wx + static_cast<double>(wy) * wy +
+                                     static_cast<double>(wz) * wz));
+    if (length == 0.0f)
         FatalError("camera erreur: position = vis\xE9"
                    "e!!\n");
-    *fx = static_cast<float>(wx / length);
-    *fy = static_cast<float>(wy / length);
-    *fz = static_cast<float>(wz / length);
+    *fx = static_cast<float>(static_cast<double>(wx) / length);
+    *fy = static_cast<float>(static_cast<double>(wy) / length);
+    *fz = static_cast<float>(static_cast<double>(wz) / length);
 }
 
 PlanesCamera PlanesCameraAt(double t) {
