@@ -24,9 +24,6 @@ constexpr int kBlockColumns = kGridColumns - 1;
 constexpr int kBlockRows = kGridRows - 1;
 constexpr int kBlockSize = 8;
 
-// Textures are 256 x 256 words 0x00RRGGBB, rows of 256 words: texel (x, y) is y * 256 + x.
-constexpr int kTextureSize = 256;
-
 // Light value that marks a grid point as not on the drawn surface (see MapGridMasked).
 constexpr int32_t kEmptyLight = 256;
 

@@ -14,3 +14,7 @@ constexpr int kFramePixels = kFrameWidth * kFrameHeight; // 131,072 words, 524,2
 
 // Pointer to the first of the kFramePixels words of a frame buffer.
 using FrameBuffer = uint32_t*;
+
+// Textures of the block mapper, the rotozoom and the rasterizer are kTextureSize x kTextureSize
+// words in the same pixel layout, rows of kTextureSize words: texel (x, y) is y * 256 + x.
+constexpr int kTextureSize = 256;

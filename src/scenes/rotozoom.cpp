@@ -24,7 +24,6 @@ constexpr const char* kOverlayPath = "data/boule/under.bmp";
 constexpr const char* kLogoPath = "data/logofin.bmp";
 constexpr float kRotozoomEnd = 132.0f;
 constexpr double kLogoEnd = 180.0;
-constexpr int kTextureSize = 256;
 
 // 20.12 fixed point: 4096 is one texel.
 constexpr double kFixedOne = 4096.0;
