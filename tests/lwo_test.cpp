@@ -50,16 +50,19 @@ class LwoTest : public testing::Test {
 };
 
 TEST_F(LwoTest, EveryStepIsTracedInOrder) {
+    // The usual order of a LightWave object: the surface chunks are skipped, one per cycle.
     ASSERT_EQ(Load(LwoBuilder()
                        .Points({{1.5f, -2.25f, 0.001f}, {1, 0, 0}, {0, 1, 0}})
+                       .Chunk("SRFS", kSurfaceNames)
                        .Triangles({{0, 1, 2}})
+                       .Chunk("SURF", std::string(30, 'x'))
                        .Build()),
               -1);
     const std::vector<std::string> expected = {
         "Objet3d::LoadLWO(char *LWO_filename)",
         "Ouverture du fichier : mesh.lwo",
         "IFF FORMAT --> OK",
-        "Taille du chunk FORM = 66",
+        "Taille du chunk FORM = 120",
         "LIGHTWAVE OBJET TYPE --> OK",
         "Ouverture OK",
         "Chunk PNTS rencontr\xE9...",
@@ -69,10 +72,16 @@ TEST_F(LwoTest, EveryStepIsTracedInOrder) {
         "POINT n= 1 --> [1.000000][0.000000][0.000000]",
         "POINT n= 2 --> [0.000000][1.000000][0.000000]",
         "Fin du chunk PNTS",
+        "Chunk non trait\xE9 : SRFS",
+        "Saut de 0x8 ou 8 octets",
+        "Fin du chunk",
         "Chunk POLS rencontr\xE9...",
         "TAILLE DU CHUNK POLS --> 0xa",
         "Triangle n = 0 --> [0][1][2]",
         "Fin du chunk POLS",
+        "Chunk non trait\xE9 : SURF",
+        "Saut de 0x1e ou 30 octets",
+        "Fin du chunk",
         "Fin de LoadLWO",
     };
     EXPECT_EQ(traces_.Texts(), expected);
@@ -140,6 +149,34 @@ TEST_F(LwoTest, ChunksAreReadOnlyInTheirPlaceInACycle) {
               -1);
     EXPECT_EQ(object_.faceCount, 1);
     EXPECT_TRUE(traces_.Contains("Chunk non trait\xE9 : POLS"));
+}
+
+TEST_F(LwoTest, ALaterListReadInItsPlaceReplacesTheFirst) {
+    // PNTS, SRFS, PNTS, POLS: the second point list starts the second cycle and is read.
+    ASSERT_EQ(Load(LwoBuilder()
+                       .Points({{9, 9, 9}, {8, 8, 8}})
+                       .Chunk("SRFS", kSurfaceNames)
+                       .Points({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}})
+                       .Triangles({{0, 1, 3}})
+                       .Build()),
+              -1);
+    EXPECT_EQ(object_.pointCount, 4);
+    EXPECT_EQ(object_.points[3], 1.0f);
+    EXPECT_EQ(object_.points[11], 1.0f);
+    EXPECT_EQ(object_.faces[2], 3);
+
+    // PNTS, POLS, SRFS, POLS: the second polygon list comes right after the skipped chunk.
+    ASSERT_EQ(Load(LwoBuilder()
+                       .Points(kTriangle)
+                       .Triangles({{0, 1, 2}})
+                       .Chunk("SRFS", kSurfaceNames)
+                       .Triangles({{2, 1, 0}, {1, 2, 0}})
+                       .Build()),
+              -1);
+    EXPECT_EQ(object_.faceCount, 2);
+    EXPECT_EQ(object_.faces[0], 2);
+    EXPECT_EQ(object_.faces[3], 1);
+    EXPECT_EQ(LastTrace(), "Fin de LoadLWO");
 }
 
 TEST_F(LwoTest, FormEndBoundsTheWalk) {
@@ -228,18 +265,15 @@ TEST_F(LwoTest, MalformedFilesEndTheProcessWithCodeOne) {
          1, " TAILLE DU CHUNK POLS PAS MULTIPLE DE 10 !!!!!!!!!!!\n"},
         {"index equal to the point count",
          LwoBuilder().Points(kTriangle).Triangles({{0, 1, 3}}).Build(), 1, kIndex},
-        {"polygons before any points", LwoBuilder().Triangles({{0, 0, 0}}).Build(), 1, kIndex},
-        {"second point list",
-         LwoBuilder().Points(kTriangle).Chunk("SRFS", kSurfaceNames).Points(kTriangle).Build(), 1,
-         " CHUNK PNTS EN DOUBLE !!!!!!!!!!!\n"},
-        {"second polygon list",
+        {"polygons and no points", LwoBuilder().Triangles({{0, 0, 0}}).Build(), 1, kIndex},
+        {"later point list too short for the faces read before it",
          LwoBuilder()
-             .Points(kTriangle)
-             .Triangles({{0, 1, 2}})
+             .Points({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}})
+             .Triangles({{0, 1, 3}})
              .Chunk("SRFS", kSurfaceNames)
-             .Triangles({{0, 1, 2}})
+             .Points(kTriangle)
              .Build(),
-         1, " CHUNK POLS EN DOUBLE !!!!!!!!!!!\n"},
+         1, kIndex},
     };
     for (const Malformed& c : cases) {
         Objet3d object;
@@ -335,11 +369,14 @@ TEST_F(LwoTest, EnvironmentMapMustCoverTheTexelsTheRasterizerReads) {
     EXPECT_EQ(object_.envMap.width, 256);
     EXPECT_EQ(object_.envMap.data[7 * 256 + 200], 0xC80740u);
 
-    for (auto size : {std::pair<int, int>{128, 128}, {256, 252}, {252, 256}}) {
-        WriteImage("small.bmp", size.first, size.second);
+    for (auto size : {std::pair<int, int>{128, 128}, {256, 252}, {252, 256}, {512, 512}}) {
+        WriteImage("other.bmp", size.first, size.second);
         Objet3d object;
-        EXPECT_EQ(ExitCodeOf([&] { object.LoadEnvMap("small.bmp"); }), kFatalExitCode);
-        EXPECT_NE(std::string(LastFatalMessage()).find("small.bmp"), std::string::npos);
+        EXPECT_EQ(ExitCodeOf([&] { object.LoadEnvMap("other.bmp"); }), kFatalExitCode);
+        EXPECT_EQ(std::string(LastFatalMessage()),
+                  "Texture d'environnement de mauvaise taille : other.bmp (" +
+                      std::to_string(size.first) + "x" + std::to_string(size.second) +
+                      " au lieu de 256x256) !!\n");
     }
     Objet3d object;
     EXPECT_EQ(ExitCodeOf([&] { object.LoadEnvMap("missing.bmp"); }), kFatalExitCode);

@@ -10,12 +10,19 @@
 // zero-based), surface number (ignored).
 // Every other chunk is skipped. Bytes after the form's end are never read.
 //
+// A point or polygon chunk met again in a later cycle of the walk is read again, and its list
+// replaces the one read before. Once the walk is over, every face must name points of the final
+// list.
+//
 // Every step hands a text to Trace (Windows-1252: "\xE9" is the e with acute accent). Every
-// failure ends the process with exit code 1 after its trace text.
+// failure of the mesh ends the process with exit code 1 after its trace text; the whole-file
+// reader ends it with its own codes (2, 1 or 3), and an environment map that cannot be used
+// ends it through FatalError (9999).
 
 #include "engine3d/objet3d.h"
 
 #include "assets/wholefile.h"
+#include "fx/framebuffer.h"
 #include "shell/process.h"
 
 #include <cmath>
@@ -88,7 +95,14 @@ class ChunkWalk {
 
     // Walks the chunks in cycles: a point chunk is read only first in a cycle, a polygon chunk
     // only right after it (or first); then the chunk at the cursor is skipped, whatever it is.
+    // Then checks that every face names a point of the list the walk ended with.
     void Run() {
+        Walk();
+        RequireFacePointsExist();
+    }
+
+  private:
+    void Walk() {
         if (formSize_ <= 4)
             return; // no chunks
         for (;;) {
@@ -106,7 +120,20 @@ class ChunkWalk {
         }
     }
 
-  private:
+    // A later point list may be shorter than the one the faces were read against, and faces may
+    // come before any point list: the indices are checked against the final list only.
+    void RequireFacePointsExist() const {
+        const int32_t* faces = object_.faces.get();
+        for (int32_t n = 0; n < object_.faceCount; ++n, faces += 3) {
+            if (faces[0] < object_.pointCount && faces[1] < object_.pointCount &&
+                faces[2] < object_.pointCount)
+                continue;
+            TraceFormatted("Triangle n = %d : point hors limite (%d points)", n,
+                           object_.pointCount);
+            FailMesh(" LES POINTS DES FACES DOIVENT EXISTER !!!!!!!!!!!");
+        }
+    }
+
     // The chunk at the cursor, once its tag and size are known to lie inside the form.
     const uint8_t* ChunkAtCursor() const {
         if (cursor_ + 8 > formEnd_)
@@ -125,13 +152,9 @@ class ChunkWalk {
         Trace("Chunk PNTS rencontr\xE9...");
         const uint32_t dataSize = ReadU32(chunk + 4);
         TraceFormatted("TAILLE DU CHUNK PNTS --> 0x%x", dataSize);
-        // A second point list would leave the faces read so far pointing into the wrong list.
-        if (pointsRead_)
-            FailMesh(" CHUNK PNTS EN DOUBLE !!!!!!!!!!!\n");
         RequireDataInForm(dataSize);
         if (dataSize % 12 != 0)
             FailMesh(" TAILLE DU CHUNK PNTS PAS MULTIPLE DE 12 !!!!!!!!!!!\n");
-        pointsRead_ = true;
         consumed_ += dataSize + 8;
 
         const int32_t pointCount = static_cast<int32_t>(dataSize / 12);
@@ -157,10 +180,7 @@ class ChunkWalk {
         Trace("Chunk POLS rencontr\xE9...");
         const uint32_t dataSize = ReadU32(chunk + 4);
         TraceFormatted("TAILLE DU CHUNK POLS --> 0x%x", dataSize);
-        if (polygonsRead_)
-            FailMesh(" CHUNK POLS EN DOUBLE !!!!!!!!!!!\n");
         RequireDataInForm(dataSize);
-        polygonsRead_ = true;
         consumed_ += dataSize + 8;
 
         const int32_t faceCount = static_cast<int32_t>(dataSize / 10);
@@ -186,13 +206,6 @@ class ChunkWalk {
             object_.faces[n * 3 + 2] = c;
             // record + 8: the surface number, not used.
             TraceFormatted("Triangle n = %d --> [%d][%d][%d]", n, a, b, c);
-            // Indices are checked against the points read so far: polygons read before any
-            // point list name no point at all.
-            if (a >= object_.pointCount || b >= object_.pointCount || c >= object_.pointCount) {
-                TraceFormatted("Triangle n = %d : point hors limite (%d points)", n,
-                               object_.pointCount);
-                FailMesh(" LES POINTS DES FACES DOIVENT EXISTER !!!!!!!!!!!");
-            }
         }
         Trace("Fin du chunk POLS");
         cursor_ += 8 + dataSize;
@@ -216,12 +229,7 @@ class ChunkWalk {
     const uint64_t formEnd_; // offset of the first byte after the form
     uint32_t consumed_ = 4;  // the form type
     uint64_t cursor_ = 12;   // the first chunk
-    bool pointsRead_ = false;
-    bool polygonsRead_ = false;
 };
-
-// Side length the rasterizer needs: it addresses the map as rows of 256 texels.
-constexpr int32_t kEnvMapSide = 256;
 
 } // namespace
 
@@ -353,14 +361,12 @@ void Objet3d::CalcNormalesPoints() {
 
 void Objet3d::LoadEnvMap(const char* path) {
     envMap.Load(path);
-    // Texels are addressed as rows of 256 up to row 254: a smaller image would be read past
-    // its end.
-    if (envMap.width < kEnvMapSide || envMap.height < kEnvMapSide) {
-        const char* format = "Texture d'environnement trop petite : %s (%d x %d) !!\n";
-        const int length = std::snprintf(nullptr, 0, format, path, envMap.width, envMap.height);
-        std::string message(static_cast<size_t>(length > 0 ? length : 0) + 1, '\0');
-        std::snprintf(&message[0], message.size(), format, path, envMap.width, envMap.height);
-        message.resize(message.size() - 1);
+    // The rasterizer addresses the map as rows of 256 texels, up to row 254: anything but a
+    // 256 x 256 image would be read wrongly, or past its end.
+    if (envMap.width != kTextureSize || envMap.height != kTextureSize) {
+        const std::string message = std::string("Texture d'environnement de mauvaise taille : ") +
+                                    path + " (" + std::to_string(envMap.width) + "x" +
+                                    std::to_string(envMap.height) + " au lieu de 256x256) !!\n";
         FatalError(message.c_str());
     }
 }

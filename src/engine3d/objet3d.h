@@ -48,7 +48,8 @@ class Objet3d {
     virtual ~Objet3d();
 
     // Reads the LightWave object file (an IFF FORM of type LWOB; big-endian numbers): its
-    // PNTS chunk gives the points, its POLS chunk the triangles, every other chunk is skipped.
+    // PNTS chunk gives the points, its POLS chunk the triangles (a later one of either, read in
+    // its place in the chunk walk, replaces the earlier list), every other chunk is skipped.
     // Allocates the per-frame arrays. Every step is traced; a file outside the accepted subset
     // ends the process with exit code 1 (or the reader's codes 2, 1, 3).
     void LoadLWO(const char* LWO_filename);
@@ -63,7 +64,7 @@ class Objet3d {
     void CalcNormalesPoints();
 
     // Loads the environment map from a 24-bit BMP file. A file that cannot be loaded, or an
-    // image smaller than 256 x 256, ends the process through FatalError (9999).
+    // image that is not 256 x 256, ends the process through FatalError (9999).
     void LoadEnvMap(const char* path);
 
     // Places the object in world space.

@@ -6,7 +6,6 @@
 #include "fx/framebuffer.h"
 #include "fx/numeric.h"
 #include "fx/radialblur.h"
-#include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
 #include "shell/clock.h"
 #include "shell/display.h"
@@ -64,9 +63,7 @@ void RunObjectScene(uint32_t* frameBuffer) {
     mesh.LoadLWO(kMeshPath);
     mesh.CalcNormalesFaces();
     mesh.CalcNormalesPoints();
-    mesh.LoadEnvMap(kEnvMapPath);
-    // Environment coordinates address the map as rows of 256 texels.
-    RequireImageSize(mesh.envMap, kEnvMapPath, 256, 256);
+    mesh.LoadEnvMap(kEnvMapPath); // a map other than 256 x 256 is refused there
     mesh.SetPosition(0.0f, 0.0f, 0.0f);
     Surface strip(kStripPath);
 
