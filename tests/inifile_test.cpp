@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -44,6 +45,17 @@ TEST(IniFile, NumbersConvertTheLongestDecimalPrefix) {
     EXPECT_STREQ("", ini.FindText("[d]"));
     EXPECT_EQ(0.5, ini.FindNumber("[e]")); // last line without a line break, taken whole
     EXPECT_STREQ("0.5", ini.FindText("[e]"));
+
+    // Only decimal numbers: no words for infinities or NaN, no hexadecimal.
+    const std::pair<const char*, double> values[] = {
+        {"nan", 0.0}, {"inf", 0.0}, {"-infinity", 0.0}, {"0x10", 0.0},  {"1.5e2", 150.0},
+        {"+.5", 0.5}, {"7.", 7.0},  {"\t-2E-1z", -0.2}, {"3e", 3.0},    {"3e+x", 3.0},
+        {".e1", 0.0}, {"-", 0.0},   {"0.1", 0.1},       {"1e-2", 0.01}, {"2.5e+1", 25.0},
+    };
+    for (const auto& [text, value] : values) {
+        WriteIni(std::string("[n]\n") + text + "\n");
+        EXPECT_EQ(value, IniFile("parameters.ini").FindNumber("[n]")) << text;
+    }
 }
 
 TEST(IniFile, CommentsAndLineBreaksChangeNoLookup) {

@@ -38,6 +38,43 @@ bool ReadLine(std::FILE* file, std::string* line) {
     return true;
 }
 
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// The longest prefix of `text` that forms a decimal number, after leading blanks: an optional
+// sign, digits with at most one decimal point (at least one digit in all), and an optional
+// exponent ("e" or "E", an optional sign, at least one digit). Empty when there is none. Words
+// such as "inf" and "nan" and hexadecimal numbers ("0x10" gives "0") are not decimal numbers.
+std::string DecimalPrefix(const char* text) {
+    const char* p = text;
+    while (*p == ' ' || (*p >= '\t' && *p <= '\r'))
+        ++p;
+    const char* start = p;
+    if (*p == '+' || *p == '-')
+        ++p;
+    int digits = 0;
+    for (; IsDigit(*p); ++p)
+        ++digits;
+    if (*p == '.')
+        for (++p; IsDigit(*p); ++p)
+            ++digits;
+    if (digits == 0)
+        return std::string();
+    const char* end = p;
+    if (*p == 'e' || *p == 'E') {
+        const char* exponent = p + 1;
+        if (*exponent == '+' || *exponent == '-')
+            ++exponent;
+        if (IsDigit(*exponent)) {
+            while (IsDigit(*exponent))
+                ++exponent;
+            end = exponent;
+        }
+    }
+    return std::string(start, end);
+}
+
 int32_t CountKeys(const char* path) {
     std::FILE* file = std::fopen(path, "rt");
     if (!file)
@@ -101,5 +138,7 @@ const char* IniFile::FindText(const char* key) const {
 
 double IniFile::FindNumber(const char* key) const {
     const char* text = FindText(key);
-    return text ? std::strtod(text, nullptr) : 0.0;
+    if (!text)
+        return 0.0;
+    return std::strtod(DecimalPrefix(text).c_str(), nullptr);
 }

@@ -43,8 +43,10 @@ class IniFile {
     // The value text of the first entry whose key equals `key`, or null. The text lives as long
     // as the IniFile.
     const char* FindText(const char* key) const;
-    // The value of the first entry whose key equals `key`, converted like strtod (leading blanks
-    // skipped, the longest decimal prefix, 0.0 if none); 0.0 when no key matches.
+    // The value of the first entry whose key equals `key`: leading blanks skipped, then the
+    // longest prefix that forms a decimal number (sign, digits, decimal point, exponent, as in
+    // "-1.5e2"), rounded to the nearest double; 0.0 when there is no such prefix ("inf", "nan",
+    // letters) or no key matches. "0x10" reads as 0.
     double FindNumber(const char* key) const;
 
     char* path;        // the file's path (owned copy)
