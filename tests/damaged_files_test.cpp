@@ -28,6 +28,7 @@ enum class Damage {
     kText,        // a text file under the same name
     kEightBit,    // an 8-bit BMP of 256 x 256
     kSmall,       // a 24-bit BMP of 128 x 128
+    kNoRows,      // a 24-bit BMP of 128 x 0: no pixels at all
 };
 
 constexpr int kPlays = 0; // the scene plays (its first frame is shown, Escape then quits)
@@ -58,6 +59,7 @@ const Row kRows[] = {
     {"particules/forme.bmp", Damage::kSmall, 0, kFatalExitCode, ""},
     {"particules/light2.bmp", Damage::kMissing, 0, kFatalExitCode, ""},
     {"particules/light2.bmp", Damage::kSmall, 0, kPlays, ""},
+    {"particules/light2.bmp", Damage::kNoRows, 0, kPlays, ""},
     {"klvlogo.bmp", Damage::kCutInData, 0, kPlays, ""},
     {"klvlogo.bmp", Damage::kFolder, 0, kFatalExitCode, ""},
 
@@ -79,6 +81,7 @@ const Row kRows[] = {
     {"boule/boule.bmp", Damage::kSmall, 2, kFatalExitCode, ""},
     {"boule/boule.bmp", Damage::kCutInData, 2, kPlays, ""},
     {"boule/octet.bmp", Damage::kSmall, 2, kPlays, ""},
+    {"boule/octet.bmp", Damage::kNoRows, 2, kPlays, ""},
     {"boule/logo.bmp", Damage::kText, 2, kFatalExitCode, ""},
 
     {"boule/tex7c.bmp", Damage::kMissing, 3, kFatalExitCode, ""},
@@ -89,6 +92,7 @@ const Row kRows[] = {
     {"zoom/texture1.bmp", Damage::kMissing, 4, kFatalExitCode, ""},
     {"zoom/texture1.bmp", Damage::kCutInData, 4, kPlays, ""},
     {"zoom/texture1.bmp", Damage::kSmall, 4, kFatalExitCode, ""},
+    {"zoom/texture1.bmp", Damage::kNoRows, 4, kFatalExitCode, ""},
 
     {"rotozoom/texture.bmp", Damage::kMissing, 5, kFatalExitCode, ""},
     {"rotozoom/texture.bmp", Damage::kSmall, 5, kFatalExitCode, ""},
@@ -97,6 +101,7 @@ const Row kRows[] = {
     {"boule/under.bmp", Damage::kText, 5, kFatalExitCode, ""},
     {"logofin.bmp", Damage::kMissing, 6, kFatalExitCode, ""},
     {"logofin.bmp", Damage::kSmall, 6, kPlays, ""},
+    {"logofin.bmp", Damage::kNoRows, 6, kPlays, ""},
 };
 
 void (*const kScenes[7])(uint32_t*) = {RunParticleScene,     RunObjectScene, RunBallScene,
@@ -138,12 +143,15 @@ void Spoil(const std::string& path, Damage damage) {
     case Damage::kSmall:
         WriteFileBytes(path, Bmp(128, 128, 24));
         break;
+    case Damage::kNoRows:
+        WriteFileBytes(path, Bmp(128, 0, 24));
+        break;
     }
 }
 
 const char* NameOf(Damage damage) {
     const char* names[] = {"missing", "folder", "cut in data", "cut in header",
-                           "text",    "8-bit",  "128 x 128"};
+                           "text",    "8-bit",  "128 x 128",   "128 x 0"};
     return names[static_cast<int>(damage)];
 }
 

@@ -97,8 +97,9 @@ int ReadBMPFile(const char* path, BmpTrace trace, uint8_t** pixels, int32_t* wid
         return kBmpCompressed;
     }
 
-    // Sizes that no allocation could hold correctly: nothing is allocated for them.
-    if (*width <= 0 || *height <= 0 ||
+    // Sizes that no allocation could hold correctly: nothing is allocated for them. An image
+    // 0 wide or 0 high is valid: it has no pixels and draws nothing.
+    if (*width < 0 || *height < 0 ||
         static_cast<int64_t>(*width) * static_cast<int64_t>(*height) > kBmpMaxPixels) {
         TraceIf(trace, "Taille non support\xE9"
                        "e");
@@ -122,13 +123,15 @@ int ReadBMPFile(const char* path, BmpTrace trace, uint8_t** pixels, int32_t* wid
 
     size_t rowBytes = static_cast<size_t>(*width) * static_cast<size_t>(*bpp / 8);
     size_t rows = static_cast<size_t>(*height);
-    uint8_t* block = static_cast<uint8_t*>(std::malloc(rowBytes * rows));
+    // At least one byte, so that an image without pixels still gets a block of its own.
+    uint8_t* block = static_cast<uint8_t*>(std::malloc(rowBytes * rows > 0 ? rowBytes * rows : 1));
     if (!block) {
         std::free(newPalette);
         return kBmpNoMemory;
     }
 
-    if (topRowFirst) {
+    if (topRowFirst || rowBytes == 0) {
+        // One read; for an image 0 wide it reads nothing, however many rows it announces.
         ReadOrZero(source, block, rowBytes * rows);
     } else {
         // The file's first row is the bottom row of the picture.

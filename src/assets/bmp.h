@@ -26,7 +26,7 @@ enum BmpResult : int {
     kBmpNot8Or24Bits = 2,       // bits per pixel neither 8 nor 24
     kBmpCompressed = 3,         // compression field not 0
     kBmpWidthNotMultipleOf4 = 4,
-    kBmpBadSize = 5,  // width or height of zero or below, or more than kBmpMaxPixels pixels
+    kBmpBadSize = 5,  // a negative width or height, or more than kBmpMaxPixels pixels
     kBmpNoMemory = 6, // the palette or pixel block cannot be allocated
 };
 

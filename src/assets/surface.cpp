@@ -37,7 +37,9 @@ void Surface::Load(const char* path) {
     // An 8-bit block holds one byte per pixel: expanding it as three would read past its end.
     if (result == kBmpOk && bpp == 24) {
         size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
-        expanded = static_cast<uint32_t*>(std::malloc(pixels * sizeof(uint32_t)));
+        // At least one word: an image 0 wide or 0 high loads, and has no pixels to draw.
+        expanded =
+            static_cast<uint32_t*>(std::malloc((pixels > 0 ? pixels : 1) * sizeof(uint32_t)));
     }
     if (!expanded) {
         std::free(data);
