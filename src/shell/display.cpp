@@ -83,8 +83,11 @@ HRESULT CopyToWindow(const uint32_t* frame) {
             break;
         if (y < 0 || y >= surfaceHeight || firstColumn >= endColumn)
             continue; // above the screen, or no column on it
-        uint32_t* destination = reinterpret_cast<uint32_t*>(memory + y * pitch) + origin.x;
-        std::memcpy(destination + firstColumn, frame + r * kFrameWidth + firstColumn,
+        // The first screen column drawn, origin.x + firstColumn, is never negative: the pointer
+        // is formed there, not at the window's origin, which may lie left of the screen.
+        uint32_t* destination =
+            reinterpret_cast<uint32_t*>(memory + y * pitch) + (origin.x + firstColumn);
+        std::memcpy(destination, frame + r * kFrameWidth + firstColumn,
                     static_cast<size_t>(endColumn - firstColumn) * sizeof(uint32_t));
     }
     return primarySurface->Unlock(surfaceDesc.lpSurface);
