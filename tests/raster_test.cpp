@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <random>
@@ -213,6 +214,39 @@ TEST(DepthSort, SortsAndCarriesTheIndicesAlong) {
     }
 }
 
+TEST(DepthSort, FastSortLeavesEveryEntryWhereTheQuicksortDoes) {
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    std::mt19937 random(11);
+    // Key sets: all different; a few values repeated; -0 beside +0; negative and positive
+    // with repeats; a NaN among them.
+    for (int kind = 0; kind < 5; ++kind)
+        for (int trial = 0; trial < 200; ++trial) {
+            SCOPED_TRACE(testing::Message() << "kind " << kind << " trial " << trial);
+            const int n = std::uniform_int_distribution<int>(0, trial < 190 ? 200 : 6000)(random);
+            std::vector<float> keys(n);
+            std::vector<int32_t> indices(n);
+            for (int i = 0; i < n; ++i) {
+                const uint32_t r = random();
+                const float spread = static_cast<float>(r % 1000000) * 1e-4f + 10.0f;
+                keys[i] = kind == 0   ? spread
+                          : kind == 1 ? (r % 50 == 0 ? 12.5f + static_cast<float>(r % 3) : spread)
+                          : kind == 2 ? (r % 3 == 0   ? -0.0f
+                                         : r % 3 == 1 ? 0.0f
+                                                      : spread)
+                          : kind == 3 ? static_cast<float>(static_cast<int>(r % 41) - 20) * 0.25f
+                                      : (r % 97 == 0 ? nan : spread);
+                indices[i] = static_cast<int32_t>(random() % 100000);
+            }
+            std::vector<float> plainKeys = keys;
+            std::vector<int32_t> plainIndices = indices;
+            SetDepthSortArrays(plainKeys.data(), plainIndices.data());
+            SortByDepth(0, n - 1);
+            SortByDepthFast(keys.data(), indices.data(), n);
+            ASSERT_EQ(plainIndices, indices);
+            ASSERT_EQ(0, std::memcmp(plainKeys.data(), keys.data(), n * sizeof(float)));
+        }
+}
+
 TEST(DepthSort, KeysThatAreNotNumbersStayInRange) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
     std::mt19937 random(99);
@@ -311,6 +345,23 @@ TEST_F(FaceTest, BackFacesAreDroppedAndEdgeOnFacesDrawn) {
     Frame frame;
     object->DrawFace(Vec3f{0, 0, 5}, frame.pixels.data(), 0);
     EXPECT_GT(frame.CountWritten(), 0);
+}
+
+TEST_F(FaceTest, RenderTestsBackFacesWithTheCornerInObjectSpaceWhereverTheObjectStands) {
+    // The face x = 0 with the normal (1, 0, 0), seen along -x from 5 units away. The back-face
+    // test takes its first corner without the object's position: (0, 0, 0) - camera.
+    auto object = Load({{0, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {{0, 1, 2}});
+    CameraMatrix camera;
+    BuildCameraMatrix(camera, -1.0f, 0.0f, 0.0f, 0.0);
+    // At x = 10, seen from x = 15: drawn, as (0 - 15) * 1 < 0, though the face turns its back.
+    object->SetPosition(10.0f, 0.0f, 0.0f);
+    object->Render(camera, Vec3f{15.0f, 0.0f, 0.0f}, frame_.pixels.data());
+    EXPECT_GT(frame_.CountWritten(), 1000);
+    // At x = -10, seen from x = -5: not drawn, as (0 + 5) * 1 > 0, though it faces the camera.
+    Frame turned;
+    object->SetPosition(-10.0f, 0.0f, 0.0f);
+    object->Render(camera, Vec3f{-5.0f, 0.0f, 0.0f}, turned.pixels.data());
+    EXPECT_EQ(turned.CountWritten(), 0);
 }
 
 TEST_F(FaceTest, DrawFacePassesCornersAndEnvironmentCoordinatesInOrder) {

@@ -90,6 +90,10 @@ TEST_F(ShellRun, StartsUpInOrderAndQuitsOnEscapeAfterStoppingTheMusic) {
     EXPECT_EQ(headless::CallLog()[6], "SetDisplayMode 640 480 32");
     EXPECT_EQ(headless::CallLog()[7], "CreateSurface 33 16920 1");
     EXPECT_EQ(headless::CallLog()[12], "SetPriorityClass 128");
+    ASSERT_NE(mainWindow, nullptr);
+    EXPECT_EQ(headless::CallLog()[14],
+              "MIDASsetOption 6 " + std::to_string(reinterpret_cast<uintptr_t>(mainWindow)));
+    EXPECT_EQ(headless::CallLog()[15], "MIDASsetOption 5 2");
     EXPECT_EQ(headless::CallLog()[18], "MIDASloadModule data/mirel.xm");
     EXPECT_EQ(headless::CallLog()[19], "MIDASplayModule 1");
     EXPECT_EQ(headless::CallLog()[21], "MIDASstartBackgroundPlay 20");

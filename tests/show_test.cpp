@@ -12,11 +12,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <string>
 #include <vector>
 
 namespace {
@@ -89,6 +91,10 @@ TEST_F(WholeShow, PlaysTheSixScenesInOrderAndEndsRightAfter180Seconds) {
     EXPECT_EQ(result.output, "");
     ASSERT_EQ(show.size(), 10800u);
     EXPECT_EQ(SceneSeconds(), 180.0L);
+    // The normal end leaves the music playing and the window open for the process end to take.
+    const std::vector<std::string> names = headless::CallNames();
+    for (const char* call : {"MIDASstopModule", "MIDASfreeModule", "MIDASclose", "DestroyWindow"})
+        EXPECT_EQ(std::count(names.begin(), names.end(), call), 0) << call;
 
     // Each scene played alone from the moment it starts in the show presents exactly the same
     // frames, no more and no fewer: the scenes come in order and each ends where it must.

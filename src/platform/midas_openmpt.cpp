@@ -147,7 +147,7 @@ BOOL MIDAS_CALL MIDASstartup() {
 }
 
 BOOL MIDAS_CALL MIDASsetOption(int option, uintptr_t value) {
-    backend::LogCall("MIDASsetOption " + std::to_string(option));
+    backend::LogCall("MIDASsetOption " + std::to_string(option) + " " + std::to_string(value));
     std::lock_guard<std::mutex> guard(soundMutex);
     if (option == MIDAS_OPTION_DSOUND_HWND)
         sound.window = value;
