@@ -4,12 +4,17 @@
 #include "scenes/ball.h"
 
 #include "assets/bmp.h"
+#include "assets/inifile.h"
+#include "assets/surface.h"
+#include "fx/blit.h"
 #include "fx/blockgrid.h"
 #include "fx/framebuffer.h"
+#include "fx/radialblur.h"
 #include "lwo_builder.h"
 #include "platform/headless.h"
 #include "process_capture.h"
 #include "run_folder.h"
+#include "scene_frames.h"
 #include "scenes/scenes.h"
 #include "shell/demo.h"
 #include "shell/process.h"
@@ -18,9 +23,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -54,12 +61,6 @@ void StartAt(double seconds) {
     MoveClockForward(seconds);
 }
 
-Vec3f Direction(const BallCamera& camera) {
-    Vec3f direction = {};
-    EXPECT_TRUE(BallViewDirection(camera, &direction));
-    return direction;
-}
-
 } // namespace
 
 TEST(BallScene, CameraAtTheStartLooksFromAboveTheXzDiagonal) {
@@ -71,20 +72,22 @@ TEST(BallScene, CameraAtTheStartLooksFromAboveTheXzDiagonal) {
     EXPECT_EQ(camera.target.y, 0.0f);
     EXPECT_EQ(camera.target.z, 0.0f);
     EXPECT_EQ(camera.roll, 0.0f);
-    Vec3f direction = Direction(camera);
+    Vec3f direction = BallViewDirection(camera);
     EXPECT_NEAR(direction.x, -0.54076, 1e-5);
     EXPECT_EQ(direction.y, 0.0f);
     EXPECT_NEAR(direction.z, -0.84118, 1e-5);
 
     BallCamera still = camera;
     still.target = still.eye;
-    EXPECT_FALSE(BallViewDirection(still, &direction));
+    EXPECT_EQ(ExitCodeOf([&] { BallViewDirection(still); }), kFatalExitCode);
+    EXPECT_STREQ(LastFatalMessage(), "camera erreur: position = vis\xE9"
+                                     "e!!\n");
 }
 
 TEST(BallScene, GridHitsTheBallAroundTheCentreAndMarksTheRaysThatMissIt) {
     BallCamera camera = BallCameraAt(0.0);
     int32_t centreX = 0, centreY = 0;
-    ComputeBallGrid(256.0f, 5000.0f, camera.eye, Direction(camera), camera.roll, &centreX,
+    ComputeBallGrid(256.0f, 5000.0f, camera.eye, BallViewDirection(camera), camera.roll, &centreX,
                     &centreY);
     EXPECT_EQ(centreX, 310);
     // The screen centre's ray runs along the view direction and meets the ball near
@@ -109,7 +112,7 @@ TEST(BallScene, GridHitsTheBallAroundTheCentreAndMarksTheRaysThatMissIt) {
     EXPECT_LT(hits, kGridPoints);
 
     camera = BallCameraAt(1.0);
-    ComputeBallGrid(256.0f, 5000.0f, camera.eye, Direction(camera), camera.roll, &centreX,
+    ComputeBallGrid(256.0f, 5000.0f, camera.eye, BallViewDirection(camera), camera.roll, &centreX,
                     &centreY);
     EXPECT_EQ(centreX, 296);
     EXPECT_EQ(centreY, 98);
@@ -118,7 +121,7 @@ TEST(BallScene, GridHitsTheBallAroundTheCentreAndMarksTheRaysThatMissIt) {
 TEST(BallScene, AStraightDownDirectionKeepsThePreviousAxes) {
     BallCamera camera = BallCameraAt(1.0);
     int32_t centreX = 0, centreY = 0;
-    ComputeBallGrid(256.0f, 5000.0f, camera.eye, Direction(camera), camera.roll, &centreX,
+    ComputeBallGrid(256.0f, 5000.0f, camera.eye, BallViewDirection(camera), camera.roll, &centreX,
                     &centreY);
     const BlockGrid before = blockGrid;
     int32_t keptX = 0, keptY = 0;
@@ -181,7 +184,7 @@ TEST_F(BallSceneRun, LastFrameIsTheFirstThatStartsAt75SecondsAndShowsTheBall) {
     // The blur leaves its centre, the ball's projected centre, as the mapper drew it.
     BallCamera camera = BallCameraAt(75.0);
     int32_t centreX = 0, centreY = 0;
-    ComputeBallGrid(256.0f, 5000.0f, camera.eye, Direction(camera), camera.roll, &centreX,
+    ComputeBallGrid(256.0f, 5000.0f, camera.eye, BallViewDirection(camera), camera.roll, &centreX,
                     &centreY);
     ClampBallBlurCentre(&centreX, &centreY);
     EXPECT_EQ(theDemo->frameBuffer[centreY * 512 + centreX], 0x404040u);
@@ -293,4 +296,56 @@ TEST_F(BallSceneRun, EscapeDuringTheBallEndsTheShowWithZeroAfterTheSoundShutdown
     EXPECT_EQ(std::vector<std::string>(quit + 1, log.end()),
               (std::vector<std::string>{"MIDASstopModule", "MIDASfreeModule", "MIDASclose",
                                         "DestroyWindow"}));
+}
+
+using BallSceneFrames = ShowDataFolder;
+
+// Frames of the scene with the show's own files, rebuilt from its steps. The clock moves half a
+// frame between the two readings of a frame: the end test takes the first, the camera and the
+// animation the second. The camera follows a = second reading x [boule_vitesse]; the frame is
+// cleared, the ball's blocks mapped, the frame blurred from the ball's centre clamped to 3..509
+// and 3..251, and one frame of the strip added at (0, 0), (384, 256 - fh) and (448, 256 - fh).
+TEST_F(BallSceneFrames, AreRebuiltFromTheStepsWithTheSecondReadingAsTime) {
+    constexpr int64_t kStep = 500000;
+    const std::vector<double> times = {60.01, 63.37, 68.8, 72.25, 74.99, 75.0};
+    const std::vector<PresentedFrame> frames = RunSceneAt(RunBallScene, times, kStep);
+    ASSERT_EQ(frames.size(), times.size());
+
+    IniFile parameters("data/boule/boule.ini");
+    Surface texture(parameters.FindText("[boule_text]"));
+    Surface strip(parameters.FindText("[anim_octet]"));
+    const int32_t frameHeight = strip.height / 30;
+    std::vector<uint32_t> expected(kFramePixels);
+    for (const PresentedFrame& frame : frames) {
+        const double a = static_cast<double>(ClockReading(frame.startTicks + kStep)) *
+                         parameters.FindNumber("[boule_vitesse]");
+        const Vec3f eye = {static_cast<float>(5600.0 * std::cos(0.3 * a)),
+                           static_cast<float>(5600.0 * std::sin(0.3 * a)),
+                           static_cast<float>(5600.0 * std::cos(0.3 * a))};
+        const Vec3f target = {static_cast<float>(2000.0 * std::cos(0.5 * a)),
+                              static_cast<float>(2000.0 * std::sin(0.63 * a)),
+                              static_cast<float>(2000.0 * std::sin(0.3 * a))};
+        const float roll = static_cast<float>(6.28 * std::sin(0.03 * a) * std::cos(0.05 * a));
+        const float d[3] = {static_cast<float>(static_cast<double>(target.x) - eye.x),
+                            static_cast<float>(static_cast<double>(target.y) - eye.y),
+                            static_cast<float>(static_cast<double>(target.z) - eye.z)};
+        const double length =
+            std::sqrt(static_cast<double>(d[0]) * d[0] + static_cast<double>(d[1]) * d[1] +
+                      static_cast<double>(d[2]) * d[2]);
+        const Vec3f direction = {static_cast<float>(d[0] / length),
+                                 static_cast<float>(d[1] / length),
+                                 static_cast<float>(d[2] / length)};
+        int32_t centreX = 0, centreY = 0;
+        ComputeBallGrid(256.0f, 5000.0f, eye, direction, roll, &centreX, &centreY);
+        std::fill(expected.begin(), expected.end(), 0u);
+        MapGridMasked(texture.data, expected.data());
+        RadialBlur(expected.data(), std::clamp(centreX, 3, 509), std::clamp(centreY, 3, 251));
+        const int32_t n = static_cast<int32_t>(parameters.FindNumber("[anim_speed]") * a);
+        const uint32_t* source = strip.data + n % 30 * frameHeight * strip.width;
+        for (const auto& [x, y] : {std::pair<int32_t, int32_t>{0, 0},
+                                   {384, 256 - frameHeight},
+                                   {448, 256 - frameHeight}})
+            BlitAdditive(source, strip.width, frameHeight, expected.data(), x, y);
+        ExpectSameFrame(expected, frame);
+    }
 }

@@ -1,7 +1,8 @@
 // What the program does when a file beside it is missing, cut short, of the wrong kind or of
-// the wrong size: every row of the README's "When files are damaged" table. Each row damages one
-// file of a copy of the generated data tree, then runs the scene that reads it (or the whole
-// program, for the music) with Escape pressed after the first frame.
+// the wrong size: every row of the README's "When files are damaged" table, with the text each
+// failure hands to FatalError or to the trace. Each row damages one file of a copy of the
+// generated data tree, then runs the scene that reads it (or the whole program, for the music)
+// with Escape pressed after the first frame.
 #include "assets/bmp.h"
 #include "platform/headless.h"
 #include "process_capture.h"
@@ -39,7 +40,15 @@ struct Row {
     int scene; // 0..5, 6 for the end logo (the last scene entered at 132 s), -1: the program
     int exitCode;
     const char* printed; // standard output
+    // The text given to FatalError (exit code 9999), or the last trace (exit code 1 from the
+    // mesh); kCannotLoad: the image loader's text for this file; null: not checked.
+    const char* text = nullptr;
 };
+
+const char kCannotLoad[] = "Impossible de charger l'Surface : data/<file> !!\n";
+const char kMeshOutsideFile[] = " TAILLE DU FORM HORS DU FICHIER !!!!!!!!!!!\n";
+const char kRippleTexture[] =
+    "Impossible de charger la texture : data/boule/tex7c.bmp (BMP 24 bits 256x256) !!\n";
 
 const char kOpenFailed[] = "ca chie! -> impossible d'ouvrir le fichier: data/3d/u_mec.lwo \n";
 
@@ -51,55 +60,64 @@ const Row kRows[] = {
     {"mirel.xm", Damage::kText, -1, 1, nullptr},
     {"mirel.xm", Damage::kFolder, -1, 1, nullptr},
 
-    {"particules/forme.bmp", Damage::kMissing, 0, kFatalExitCode, ""},
+    {"particules/forme.bmp", Damage::kMissing, 0, kFatalExitCode, "", kCannotLoad},
     {"particules/forme2.bmp", Damage::kCutInData, 0, kPlays, ""},
-    {"particules/forme3.bmp", Damage::kCutInHeader, 0, kFatalExitCode, ""},
-    {"particules/forme.bmp", Damage::kText, 0, kFatalExitCode, ""},
-    {"particules/forme.bmp", Damage::kEightBit, 0, kFatalExitCode, ""},
-    {"particules/forme.bmp", Damage::kSmall, 0, kFatalExitCode, ""},
-    {"particules/light2.bmp", Damage::kMissing, 0, kFatalExitCode, ""},
+    {"particules/forme3.bmp", Damage::kCutInHeader, 0, kFatalExitCode, "", kCannotLoad},
+    {"particules/forme.bmp", Damage::kText, 0, kFatalExitCode, "", kCannotLoad},
+    {"particules/forme.bmp", Damage::kEightBit, 0, kFatalExitCode, "", kCannotLoad},
+    {"particules/forme.bmp", Damage::kSmall, 0, kFatalExitCode, "",
+     "Image de mauvaise taille : data/particules/forme.bmp (128x128 au lieu de 320x200) !!\n"},
+    {"particules/light2.bmp", Damage::kMissing, 0, kFatalExitCode, "", kCannotLoad},
     {"particules/light2.bmp", Damage::kSmall, 0, kPlays, ""},
     {"particules/light2.bmp", Damage::kNoRows, 0, kPlays, ""},
     {"klvlogo.bmp", Damage::kCutInData, 0, kPlays, ""},
-    {"klvlogo.bmp", Damage::kFolder, 0, kFatalExitCode, ""},
+    {"klvlogo.bmp", Damage::kFolder, 0, kFatalExitCode, "", kCannotLoad},
 
     {"3d/u_mec.lwo", Damage::kMissing, 1, 2, kOpenFailed},
     {"3d/u_mec.lwo", Damage::kFolder, 1, 2, kOpenFailed},
-    {"3d/u_mec.lwo", Damage::kCutInData, 1, 1, ""},
-    {"3d/u_mec.lwo", Damage::kCutInHeader, 1, 1, ""},
-    {"3d/u_mec.lwo", Damage::kText, 1, 1, ""},
-    {"3d/env_neg.bmp", Damage::kMissing, 1, kFatalExitCode, ""},
+    {"3d/u_mec.lwo", Damage::kCutInData, 1, 1, "", kMeshOutsideFile},
+    {"3d/u_mec.lwo", Damage::kCutInHeader, 1, 1, "", kMeshOutsideFile},
+    {"3d/u_mec.lwo", Damage::kText, 1, 1, "", " FILE FORMAT ERREUR !!!!!!!!!!!\n"},
+    {"3d/env_neg.bmp", Damage::kMissing, 1, kFatalExitCode, "", kCannotLoad},
     {"3d/env_neg.bmp", Damage::kCutInData, 1, kPlays, ""},
-    {"3d/env_neg.bmp", Damage::kSmall, 1, kFatalExitCode, ""},
-    {"boule/anim_cercle2.bmp", Damage::kEightBit, 1, kFatalExitCode, ""},
+    {"3d/env_neg.bmp", Damage::kSmall, 1, kFatalExitCode, "",
+     "Texture d'environnement de mauvaise taille : data/3d/env_neg.bmp (128x128 au lieu de "
+     "256x256) !!\n"},
+    {"boule/anim_cercle2.bmp", Damage::kEightBit, 1, kFatalExitCode, "", kCannotLoad},
     {"boule/anim_cercle2.bmp", Damage::kSmall, 1, kPlays, ""},
 
-    {"boule/boule.ini", Damage::kMissing, 2, kFatalExitCode, ""},
+    {"boule/boule.ini", Damage::kMissing, 2, kFatalExitCode, "",
+     "fichier ini data/boule/boule.ini absent"},
     {"boule/boule.ini", Damage::kCutInData, 2, kFatalExitCode, ""}, // image keys lost
-    {"boule/boule.ini", Damage::kText, 2, kFatalExitCode, ""},
-    {"boule/boule.bmp", Damage::kMissing, 2, kFatalExitCode, ""},
-    {"boule/boule.bmp", Damage::kSmall, 2, kFatalExitCode, ""},
+    {"boule/boule.ini", Damage::kText, 2, kFatalExitCode, "",
+     "Impossible de charger l'Surface : [boule_text] absent de data/boule/boule.ini !!\n"},
+    {"boule/boule.bmp", Damage::kMissing, 2, kFatalExitCode, "", kCannotLoad},
+    {"boule/boule.bmp", Damage::kSmall, 2, kFatalExitCode, "",
+     "Image de mauvaise taille : data/boule/boule.bmp (128x128 au lieu de 256x256) !!\n"},
     {"boule/boule.bmp", Damage::kCutInData, 2, kPlays, ""},
     {"boule/octet.bmp", Damage::kSmall, 2, kPlays, ""},
     {"boule/octet.bmp", Damage::kNoRows, 2, kPlays, ""},
-    {"boule/logo.bmp", Damage::kText, 2, kFatalExitCode, ""},
+    {"boule/logo.bmp", Damage::kText, 2, kFatalExitCode, "", kCannotLoad},
 
-    {"boule/tex7c.bmp", Damage::kMissing, 3, kFatalExitCode, ""},
+    {"boule/tex7c.bmp", Damage::kMissing, 3, kFatalExitCode, "", kRippleTexture},
     {"boule/tex7c.bmp", Damage::kCutInData, 3, kPlays, ""},
-    {"boule/tex7c.bmp", Damage::kEightBit, 3, kFatalExitCode, ""},
-    {"boule/tex7c.bmp", Damage::kSmall, 3, kFatalExitCode, ""},
+    {"boule/tex7c.bmp", Damage::kEightBit, 3, kFatalExitCode, "", kRippleTexture},
+    {"boule/tex7c.bmp", Damage::kSmall, 3, kFatalExitCode, "", kRippleTexture},
 
-    {"zoom/texture1.bmp", Damage::kMissing, 4, kFatalExitCode, ""},
+    {"zoom/texture1.bmp", Damage::kMissing, 4, kFatalExitCode, "", kCannotLoad},
     {"zoom/texture1.bmp", Damage::kCutInData, 4, kPlays, ""},
-    {"zoom/texture1.bmp", Damage::kSmall, 4, kFatalExitCode, ""},
-    {"zoom/texture1.bmp", Damage::kNoRows, 4, kFatalExitCode, ""},
+    {"zoom/texture1.bmp", Damage::kSmall, 4, kFatalExitCode, "",
+     "Image de mauvaise taille : data/zoom/texture1.bmp (128x128 au lieu de 256x256) !!\n"},
+    {"zoom/texture1.bmp", Damage::kNoRows, 4, kFatalExitCode, "",
+     "Image de mauvaise taille : data/zoom/texture1.bmp (128x0 au lieu de 256x256) !!\n"},
 
-    {"rotozoom/texture.bmp", Damage::kMissing, 5, kFatalExitCode, ""},
-    {"rotozoom/texture.bmp", Damage::kSmall, 5, kFatalExitCode, ""},
+    {"rotozoom/texture.bmp", Damage::kMissing, 5, kFatalExitCode, "", kCannotLoad},
+    {"rotozoom/texture.bmp", Damage::kSmall, 5, kFatalExitCode, "",
+     "Image de mauvaise taille : data/rotozoom/texture.bmp (128x128 au lieu de 256x256) !!\n"},
     {"rotozoom/texture.bmp", Damage::kCutInData, 5, kPlays, ""},
     {"boule/under.bmp", Damage::kSmall, 5, kPlays, ""},
-    {"boule/under.bmp", Damage::kText, 5, kFatalExitCode, ""},
-    {"logofin.bmp", Damage::kMissing, 6, kFatalExitCode, ""},
+    {"boule/under.bmp", Damage::kText, 5, kFatalExitCode, "", kCannotLoad},
+    {"logofin.bmp", Damage::kMissing, 6, kFatalExitCode, "", kCannotLoad},
     {"logofin.bmp", Damage::kSmall, 6, kPlays, ""},
     {"logofin.bmp", Damage::kNoRows, 6, kPlays, ""},
 };
@@ -167,6 +185,7 @@ TEST(DamagedFiles, EachEndsWithItsCodeAndMessageOrPlays) {
 
         headless::Reset();
         headless::ScriptKey(1, VK_ESCAPE);
+        TraceRecorder traces;
         ProgramResult result;
         if (row.scene < 0) {
             result = RunProgram();
@@ -178,6 +197,15 @@ TEST(DamagedFiles, EachEndsWithItsCodeAndMessageOrPlays) {
                                                   &result.output);
         }
         EXPECT_EQ(result.exitCode, row.exitCode);
+        if (row.text == kCannotLoad) {
+            EXPECT_EQ(LastFatalMessage(),
+                      "Impossible de charger l'Surface : data/" + std::string(row.file) + " !!\n");
+        } else if (row.text && row.exitCode == kFatalExitCode) {
+            EXPECT_STREQ(LastFatalMessage(), row.text);
+        } else if (row.text) {
+            ASSERT_FALSE(traces.Texts().empty());
+            EXPECT_EQ(traces.Texts().back(), row.text);
+        }
         if (row.printed) {
             EXPECT_EQ(result.output, row.printed);
         }

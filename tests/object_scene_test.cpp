@@ -3,11 +3,16 @@
 #include "scenes/object.h"
 
 #include "assets/bmp.h"
+#include "assets/surface.h"
+#include "engine3d/objet3d.h"
+#include "fx/blit.h"
 #include "fx/framebuffer.h"
+#include "fx/radialblur.h"
 #include "lwo_builder.h"
 #include "platform/headless.h"
 #include "process_capture.h"
 #include "run_folder.h"
+#include "scene_frames.h"
 #include "scenes/scenes.h"
 #include "shell/demo.h"
 #include "shell/process.h"
@@ -15,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <string>
@@ -78,6 +84,11 @@ TEST(ObjectScene, CameraCirclesTheObjectAndLooksAtItsMiddle) {
     EXPECT_NEAR(atQuarterTurn.direction.y, 0.66525, 1e-5);
     EXPECT_NEAR(atQuarterTurn.direction.z, 0.0, 1e-6);
     EXPECT_NEAR(atQuarterTurn.length, std::hypot(20.0, 60.0 - 42.17987), 1e-4);
+
+    // A camera on the point it looks at ends the process with 1 after its trace.
+    TraceRecorder traces;
+    EXPECT_EQ(ExitCodeOf([] { ObjectCameraFrom(Vec3f{0.0f, 60.0f, 0.0f}); }), 1);
+    EXPECT_EQ(traces.Texts(), std::vector<std::string>{"cam = visee!!! dommage: norme = 0"});
 }
 
 TEST(ObjectScene, ShowsThreeConsecutiveFramesOfTheLoopEachQuarterSecond) {
@@ -173,4 +184,47 @@ TEST_F(ObjectSceneRun, AStripOfFewerThanFourRowsShowsNoAnimation) {
     EXPECT_EQ(headless::PresentCount(), 2);
     for (int p = 0; p < kFramePixels; ++p)
         ASSERT_EQ(theDemo->frameBuffer[p], 0u);
+}
+
+using ObjectSceneFrames = ShowDataFolder;
+
+// Frames of the scene with the show's own mesh, rebuilt from its steps: the camera on its
+// circle, looking at (0, 60, 0); the frame cleared, the mesh rendered, blurred from (256, 128),
+// and three consecutive frames of the strip along the bottom edge, 5 pixels apart.
+TEST_F(ObjectSceneFrames, AreRebuiltFromTheSteps) {
+    const std::vector<double> times = {35.02, 41.3, 47.77, 53.1, 59.99, 60.0};
+    const std::vector<PresentedFrame> frames = RunSceneAt(RunObjectScene, times);
+    ASSERT_EQ(frames.size(), times.size());
+
+    Objet3d mesh;
+    mesh.LoadLWO("data/3d/u_mec.lwo");
+    mesh.CalcNormalesFaces();
+    mesh.CalcNormalesPoints();
+    mesh.LoadEnvMap("data/3d/env_neg.bmp");
+    mesh.SetPosition(0.0f, 0.0f, 0.0f);
+    Surface strip("data/boule/anim_cercle2.bmp");
+    const int32_t width = strip.width, frameHeight = strip.height / 4;
+    std::vector<uint32_t> expected(kFramePixels);
+    for (const PresentedFrame& frame : frames) {
+        const double t = static_cast<double>(ClockReading(frame.startTicks));
+        const Vec3f eye = {static_cast<float>(std::sin(t) * -20.0),
+                           static_cast<float>(60.0 - std::sin(t * 1.3) * 20.0),
+                           static_cast<float>(std::cos(t) * -20.0)};
+        const float dx = -eye.x, dy = static_cast<float>(60.0 - eye.y), dz = -eye.z;
+        const float length = static_cast<float>(std::sqrt(static_cast<double>(dx) * dx +
+                                                          static_cast<double>(dy) * dy +
+                                                          static_cast<double>(dz) * dz));
+        CameraMatrix matrix;
+        BuildCameraMatrix(matrix, static_cast<float>(dx / static_cast<double>(length)),
+                          static_cast<float>(dy / static_cast<double>(length)),
+                          static_cast<float>(dz / static_cast<double>(length)), 0.0);
+        std::fill(expected.begin(), expected.end(), 0u);
+        mesh.Render(matrix, eye, expected.data());
+        RadialBlur(expected.data(), 256, 128);
+        const int32_t quarter = static_cast<int32_t>(t * 4.0);
+        for (int32_t slot = 0; slot < 3; ++slot)
+            BlitAdditive(strip.data + (quarter + slot) % 4 * frameHeight * width, width,
+                         frameHeight, expected.data(), slot * (width + 5), 256 - frameHeight);
+        ExpectSameFrame(expected, frame);
+    }
 }

@@ -4,11 +4,13 @@
 #include "scenes/particles.h"
 
 #include "assets/bmp.h"
+#include "assets/surface.h"
 #include "fx/blit.h"
 #include "particles_reference.h"
 #include "platform/headless.h"
 #include "process_capture.h"
 #include "run_folder.h"
+#include "scene_frames.h"
 #include "scenes/scenes.h"
 #include "shell/clock.h"
 #include "shell/demo.h"
@@ -17,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -243,4 +246,39 @@ TEST_F(ParticleSceneRun, RefusesAShapeImageThatIsNot320By200) {
     EXPECT_NE(std::string(LastFatalMessage()).find("data/particules/forme2.bmp"),
               std::string::npos);
     EXPECT_EQ(headless::PresentCount(), 0);
+}
+
+using ParticleSceneFrames = ShowDataFolder;
+
+// Frames on both sides of every change of shape, rebuilt from the scene's steps: the frame
+// cleared, the swarm steered towards the shape of its phase and drawn, the logo added at (0, 0).
+// The swarm moves once per presented frame, whatever the time between frames.
+TEST_F(ParticleSceneFrames, AreRebuiltFromTheStepsAcrossEveryShapeChange) {
+    const std::vector<double> times = {0.0,  1 / 60.0, 9.99,  10.0,  19.99,
+                                       20.0, 30.0,     30.02, 30.04, 35.0};
+    const std::vector<PresentedFrame> frames = RunSceneAt(RunParticleScene, times);
+    ASSERT_EQ(frames.size(), times.size());
+
+    ParticleRandom random;
+    ParticleSet swarm = InitParticles(kParticleCount, random);
+    Surface shape1("data/particules/forme.bmp"), shape2("data/particules/forme2.bmp"),
+        shape3("data/particules/forme3.bmp");
+    const ShapeTargets shapes[3] = {BuildShapeTargets(shape1.data), BuildShapeTargets(shape2.data),
+                                    BuildShapeTargets(shape3.data)};
+    Surface sprite("data/particules/light2.bmp"), logo("data/klvlogo.bmp");
+    float cycleStart = 0.0f;
+    std::vector<uint32_t> expected(kFramePixels);
+    for (const PresentedFrame& frame : frames) {
+        const float t = static_cast<float>(ClockReading(frame.startTicks));
+        const double elapsed = static_cast<double>(t) - cycleStart;
+        const ShapeTargets& shape = shapes[elapsed < 10.0 ? 0 : elapsed < 20.0 ? 1 : 2];
+        std::fill(expected.begin(), expected.end(), 0u);
+        StepParticles(expected.data(), swarm.count, swarm.x.data(), swarm.y.data(), swarm.vx.data(),
+                      swarm.vy.data(), shape.x.data(), shape.y.data(), shape.count, sprite.data,
+                      sprite.width, sprite.height);
+        if (elapsed > 30.0)
+            cycleStart = t; // the next frame starts the cycle again with the first shape
+        BlitAdditive(logo.data, logo.width, logo.height, expected.data(), 0, 0);
+        ExpectSameFrame(expected, frame);
+    }
 }

@@ -1,10 +1,12 @@
 // The planes and cylinder scene: the camera, rays against the planes and the column, the depth
 // test by fog level, and whole runs of the scene on the headless back end.
 #include "assets/bmp.h"
+#include "assets/surface.h"
 #include "fx/blockgrid.h"
 #include "platform/headless.h"
 #include "process_capture.h"
 #include "run_folder.h"
+#include "scene_frames.h"
 #include "scenes/planes.h"
 #include "scenes/raycamera.h"
 #include "shell/demo.h"
@@ -273,6 +275,41 @@ TEST_F(PlanesScene, FirstFrameShowsTheColumnAtTheCentre) {
 TEST_F(PlanesScene, RefusesAMissingTexture) {
     EXPECT_EQ(kFatalExitCode, RunFrom(0.0));
     EXPECT_EQ(0, headless::PresentCount());
+}
+
+using PlanesFrames = ShowDataFolder;
+
+// Frames of the scene with the show's texture, rebuilt from its steps, far into the camera's
+// slow swings: every named camera value stored as float (the view vector and its length
+// included), the planes cast, then the column where it is nearer, and every pixel mapped.
+TEST_F(PlanesFrames, AreRebuiltFromTheSteps) {
+    const std::vector<double> times = {90.01, 96.5, 100.0, 111.3, 121.99, 122.0};
+    const std::vector<PresentedFrame> frames = RunSceneAt(RunPlanesScene, times);
+    ASSERT_EQ(frames.size(), times.size());
+
+    Surface texture("data/zoom/texture1.bmp");
+    std::vector<uint32_t> expected(kFramePixels);
+    for (const PresentedFrame& frame : frames) {
+        const double sigma = static_cast<double>(ClockReading(frame.startTicks)) * 6.0;
+        const float m = static_cast<float>(1500.0 * std::cos(0.05 * sigma));
+        const float g = static_cast<float>(780.0 * std::sin(0.07 * sigma));
+        const float e = static_cast<float>(1500.0 * std::sin(0.03 * sigma));
+        const float q = static_cast<float>(100.0 * std::cos(0.2 * sigma));
+        const float roll =
+            static_cast<float>(6.28 * std::sin(0.03 * sigma) * std::cos(0.02 * sigma));
+        const float w[3] = {-m, static_cast<float>(static_cast<double>(q) - g), -e};
+        const float length = static_cast<float>(std::sqrt(static_cast<double>(w[0]) * w[0] +
+                                                          static_cast<double>(w[1]) * w[1] +
+                                                          static_cast<double>(w[2]) * w[2]));
+        float f[3];
+        for (int i = 0; i < 3; ++i)
+            f[i] = static_cast<float>(w[i] / static_cast<double>(length));
+        const float pz = static_cast<float>(200.0 * sigma + e);
+        FillPlanes(800.0f, m, g, pz, f[0], f[1], f[2], roll);
+        FillCylinder(400.0f, m, g, pz, f[0], f[1], f[2], roll);
+        MapGrid(texture.data, expected.data());
+        ExpectSameFrame(expected, frame);
+    }
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "platform/headless.h"
 #include "process_capture.h"
 #include "run_folder.h"
+#include "scene_frames.h"
 #include "scenes/raycamera.h"
 #include "scenes/rippledplane.h"
 #include "shell/demo.h"
@@ -14,6 +15,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <limits>
 #include <string>
@@ -223,6 +225,39 @@ TEST_F(RippledPlaneScene, RefusesATextureThatIsMissingNot24BitOrNot256Square) {
     WriteTexture("data/boule/tex7c.bmp", 256, 512);
     EXPECT_EQ(kFatalExitCode, RunFrom(0.0));
     EXPECT_EQ(0, headless::PresentCount());
+}
+
+using RippledPlaneFrames = ShowDataFolder;
+
+// Frames of the scene with the show's texture, rebuilt from its steps: the camera circling at
+// height 320 and aiming at (1000 cos(0.13 t), 5000, 1000 sin(0.11 t)), the grid filled with the
+// relief at time t, and every pixel mapped.
+TEST_F(RippledPlaneFrames, AreRebuiltFromTheSteps) {
+    const std::vector<double> times = {75.01, 78.9, 80.0, 86.4, 89.99, 90.0};
+    const std::vector<PresentedFrame> frames = RunSceneAt(RunRippledPlaneScene, times);
+    ASSERT_EQ(frames.size(), times.size());
+
+    uint8_t* pixels = nullptr;
+    uint8_t* palette = nullptr;
+    int width = 0, height = 0, bpp = 0;
+    ASSERT_EQ(0, ReadBMP("data/boule/tex7c.bmp", &pixels, &width, &height, &bpp, &palette));
+    std::vector<uint32_t> texture(256 * 256);
+    UnpackBGR24(pixels, texture.data(), 256 * 256);
+    std::free(pixels);
+    std::vector<uint32_t> expected(kFramePixels);
+    for (const PresentedFrame& frame : frames) {
+        const double t = static_cast<double>(ClockReading(frame.startTicks));
+        const float tf = static_cast<float>(t);
+        const float px = static_cast<float>(1000.0 * std::cos(0.3 * t));
+        const float pz = static_cast<float>(1000.0 * std::sin(0.3 * t));
+        const double ax = 1000.0 * std::cos(0.13 * tf) - px;
+        const double az = 1000.0 * std::sin(0.11 * tf) - pz;
+        const float n = static_cast<float>(std::sqrt(ax * ax + az * az + 21902400.0));
+        FillRippledPlane(1000.0f, px, 320.0f, pz, static_cast<float>(ax / n),
+                         static_cast<float>(4680.0 / n), static_cast<float>(az / n), 0.0, tf);
+        MapGrid(texture.data(), expected.data());
+        ExpectSameFrame(expected, frame);
+    }
 }
 
 } // namespace

@@ -1,10 +1,14 @@
 // The rotozoom and end-logo scene: the corners, the 20.12 fill (against its plain reference),
 // the blur centre, and whole runs of both phases on the headless back end.
 #include "assets/bmp.h"
+#include "assets/surface.h"
+#include "fx/blit.h"
+#include "fx/radialblur.h"
 #include "platform/headless.h"
 #include "process_capture.h"
 #include "rotozoom_reference.h"
 #include "run_folder.h"
+#include "scene_frames.h"
 #include "scenes/rotozoom.h"
 #include "shell/demo.h"
 #include "shell/process.h"
@@ -241,6 +245,47 @@ TEST_F(RotozoomScene, LoadsTheEndLogoOnlyAfterTheRotozoom) {
     EXPECT_EQ(kFatalExitCode, RunFrom(131.0));
     EXPECT_EQ(61, Frames('R'));
     EXPECT_EQ(0, Frames('L'));
+}
+
+using RotozoomFrames = ShowDataFolder;
+
+// Frames of both phases with the show's own images, rebuilt from their steps. The clock moves
+// half a frame between the two readings of a rotozoom frame: the end test takes the first, the
+// picture A = 0.6 x the second. Each rotozoom frame is the texture through the corners of A,
+// blurred from (256 + 140 cos(1.3 A), 128 + 95 sin(1.1 A)), with the overlay at the top-right
+// corner; the end logo is added at (0, 0) to a black frame.
+TEST_F(RotozoomFrames, AreRebuiltFromTheStepsWithTheSecondReadingAsTime) {
+    constexpr int64_t kStep = 500000;
+    // Rotozoom frames up to the one read at 132 s; the end logo entered at 150 s, its reading
+    // after the first present at 180 s.
+    const std::vector<double> times = {122.01, 125.5, 129.3, 131.99, 132.0, 150.0, 180.0};
+    const std::vector<PresentedFrame> frames = RunSceneAt(RunRotozoomScene, times, kStep);
+    ASSERT_EQ(frames.size(), 6u);
+
+    Surface texture("data/rotozoom/texture.bmp"), overlay("data/boule/under.bmp"),
+        logo("data/logofin.bmp");
+    std::vector<uint32_t> expected(kFramePixels);
+    for (size_t k = 0; k < 5; ++k) {
+        const double angle = 0.6 * static_cast<double>(ClockReading(frames[k].startTicks + kStep));
+        const double ca = 100.0 * std::sin(0.13 * angle) + 1.4 * angle + 64.0;
+        const double cb = 100.0 * std::cos(0.1 * angle) + 1.2 * angle + 64.0;
+        RotozoomCorners corners;
+        corners.a0 = ca + 256.0 * std::sin(angle);
+        corners.b0 = cb + 256.0 * std::cos(angle);
+        corners.a2 = ca + 256.0 * std::sin(angle + 3.14);
+        corners.b2 = cb + 256.0 * std::cos(angle + 3.14);
+        corners.a3 = ca + 256.0 * std::sin(angle + 4.71);
+        corners.b3 = cb + 256.0 * std::cos(angle + 4.71);
+        FillRotozoom(texture.data, expected.data(), corners);
+        RadialBlur(expected.data(), static_cast<int32_t>(256.0 + 140.0 * std::cos(1.3 * angle)),
+                   static_cast<int32_t>(128.0 + 95.0 * std::sin(1.1 * angle)));
+        BlitAdditive(overlay.data, overlay.width, overlay.height, expected.data(),
+                     512 - overlay.width, 0);
+        ExpectSameFrame(expected, frames[k]);
+    }
+    std::fill(expected.begin(), expected.end(), 0u);
+    BlitAdditive(logo.data, logo.width, logo.height, expected.data(), 0, 0);
+    ExpectSameFrame(expected, frames[5]);
 }
 
 } // namespace

@@ -24,6 +24,8 @@ struct Config {
     POINT clientOffset = {3, 22};           // client area inside the window (border, caption)
     long fullScreenPitch = 2560;            // row pitch of the 640 x 480 surfaces, in bytes
     uint32_t freshSurfaceWord = 0xDEADBEEF; // what display memory holds before anything is drawn
+    int64_t ticksPerReading = 0; // the counter also moves on this far after every reading, so
+                                 // that two readings in one frame differ
 };
 
 // Counter frequency of the virtual clock: one million ticks per frame.

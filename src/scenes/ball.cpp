@@ -60,18 +60,17 @@ BallCamera BallCameraAt(double a) {
     return camera;
 }
 
-bool BallViewDirection(const BallCamera& camera, Vec3f* direction) {
+Vec3f BallViewDirection(const BallCamera& camera) {
     const float dx = static_cast<float>(static_cast<double>(camera.target.x) - camera.eye.x);
     const float dy = static_cast<float>(static_cast<double>(camera.target.y) - camera.eye.y);
     const float dz = static_cast<float>(static_cast<double>(camera.target.z) - camera.eye.z);
     const double length = std::sqrt(static_cast<double>(dx) * dx + static_cast<double>(dy) * dy +
                                     static_cast<double>(dz) * dz);
     if (length == 0.0)
-        return false;
-    direction->x = static_cast<float>(dx / length);
-    direction->y = static_cast<float>(dy / length);
-    direction->z = static_cast<float>(dz / length);
-    return true;
+        FatalError("camera erreur: position = vis\xE9"
+                   "e!!\n");
+    return {static_cast<float>(dx / length), static_cast<float>(dy / length),
+            static_cast<float>(dz / length)};
 }
 
 void ComputeBallGrid(float f, float R, Vec3f eye, Vec3f direction, double roll, int32_t* centreX,
@@ -157,10 +156,7 @@ void RunBallScene(uint32_t* frameBuffer) {
             const double speed = parameters.FindNumber("[boule_vitesse]");
             const double a = static_cast<double>(SceneSeconds()) * speed;
             const BallCamera camera = BallCameraAt(a);
-            Vec3f direction;
-            if (!BallViewDirection(camera, &direction))
-                FatalError("camera erreur: position = vis\xE9"
-                           "e!!\n");
+            const Vec3f direction = BallViewDirection(camera);
             int32_t centreX;
             int32_t centreY;
             ComputeBallGrid(kFocalLength, kBallRadius, camera.eye, direction, camera.roll, &centreX,

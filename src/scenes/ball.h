@@ -20,9 +20,9 @@ struct BallCamera {
 };
 BallCamera BallCameraAt(double a);
 
-// The unit direction from the eye to the target. False, with *direction untouched, when the
-// two are the same point.
-bool BallViewDirection(const BallCamera& camera, Vec3f* direction);
+// The unit direction from the eye to the target. Ends the process through FatalError
+// ("camera erreur: position = vis\xE9e!!\n") when the two are the same point.
+Vec3f BallViewDirection(const BallCamera& camera);
 
 // Fills every point (c, r) of blockGrid with the ray through frame pixel (8c, 8r): a point whose
 // ray meets the ball (radius R, at the origin) gets its texture coordinates (16.16; the texel

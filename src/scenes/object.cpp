@@ -28,20 +28,26 @@ constexpr int32_t kAnimationGap = 5; // pixels between the slots
 } // namespace
 
 ObjectCamera ObjectCameraAt(double t) {
+    const Vec3f position = {static_cast<float>(std::sin(t) * -20.0),
+                            static_cast<float>(60.0 - std::sin(t * 1.3) * 20.0),
+                            static_cast<float>(std::cos(t) * -20.0)};
+    return ObjectCameraFrom(position);
+}
+
+ObjectCamera ObjectCameraFrom(Vec3f position) {
     ObjectCamera camera;
-    camera.position.x = static_cast<float>(std::sin(t) * -20.0);
-    camera.position.y = static_cast<float>(60.0 - std::sin(t * 1.3) * 20.0);
-    camera.position.z = static_cast<float>(std::cos(t) * -20.0);
+    camera.position = position;
     // From the camera to the point it looks at, (0, 60, 0).
-    const float dx = -camera.position.x;
-    const float dy = static_cast<float>(60.0f - static_cast<double>(camera.position.y));
-    const float dz = -camera.position.z;
+    const float dx = -position.x;
+    const float dy = static_cast<float>(60.0f - static_cast<double>(position.y));
+    const float dz = -position.z;
     camera.length =
         static_cast<float>(std::sqrt(static_cast<double>(dx) * dx + static_cast<double>(dy) * dy +
                                      static_cast<double>(dz) * dz));
-    camera.direction = {0.0f, 0.0f, 0.0f};
-    if (camera.length == 0.0f)
-        return camera; // the caller ends the process
+    if (camera.length == 0.0f) {
+        Trace("cam = visee!!! dommage: norme = 0");
+        EndProcess(1);
+    }
     camera.direction.x = static_cast<float>(static_cast<double>(dx) / camera.length);
     camera.direction.y = static_cast<float>(static_cast<double>(dy) / camera.length);
     camera.direction.z = static_cast<float>(static_cast<double>(dz) / camera.length);
@@ -76,10 +82,6 @@ void RunObjectScene(uint32_t* frameBuffer) {
             t = static_cast<double>(SceneSeconds());
             const int32_t index = ObjectAnimationIndex(t);
             const ObjectCamera camera = ObjectCameraAt(t);
-            if (camera.length == 0.0f) {
-                Trace("cam = visee!!! dommage: norme = 0");
-                EndProcess(1);
-            }
             CameraMatrix matrix;
             BuildCameraMatrix(matrix, camera.direction.x, camera.direction.y, camera.direction.z,
                               0.0);

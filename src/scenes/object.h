@@ -12,9 +12,14 @@
 struct ObjectCamera {
     Vec3f position;  // world space
     Vec3f direction; // unit view direction
-    float length;    // distance from the camera to the point it looks at; 0 leaves no direction
+    float length;    // distance from the camera to the point it looks at
 };
 ObjectCamera ObjectCameraAt(double t);
+
+// The camera standing at `position`, looking at (0, 60, 0). A camera on that very point has no
+// view direction: the process ends with exit code 1 after the trace
+// "cam = visee!!! dommage: norme = 0".
+ObjectCamera ObjectCameraFrom(Vec3f position);
 
 // The animation counts quarter seconds: the index of time t, truncated toward zero.
 int32_t ObjectAnimationIndex(double t);
