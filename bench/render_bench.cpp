@@ -5,6 +5,7 @@
 #include "engine3d/camera.h"
 #include "engine3d/objet3d.h"
 #include "engine3d/raster.h"
+#include "engine3d/sort.h"
 #include "fx/framebuffer.h"
 
 // The plain filler and the LightWave file builder live with the tests; this program compiles
@@ -122,6 +123,33 @@ void BM_Render(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * torus->faceCount);
 }
 BENCHMARK(BM_Render)->DenseRange(0, 3);
+
+// The depth sort of one frame's keys: the quicksort alone, and the fast sort that gives the same
+// order. Each run starts again from the keys in face order.
+void DepthSort(benchmark::State& state, bool fast) {
+    auto torus = MakeTorus();
+    const Camera camera = SceneCamera(kTimes[state.range(0)]);
+    torus->TransformPoints(camera.matrix, camera.position);
+    torus->CalcDepthKeys();
+    const std::vector<float> keys(torus->depthKeys.get(),
+                                  torus->depthKeys.get() + torus->faceCount);
+    std::vector<float> work(keys.size());
+    std::vector<int32_t> order(keys.size());
+    for (auto _ : state) {
+        work = keys;
+        for (size_t i = 0; i < order.size(); ++i)
+            order[i] = static_cast<int32_t>(i);
+        if (fast) {
+            SortByDepthFast(work.data(), order.data(), torus->faceCount);
+        } else {
+            SetDepthSortArrays(work.data(), order.data());
+            SortByDepth(0, torus->faceCount - 1);
+        }
+        benchmark::DoNotOptimize(order.data());
+    }
+}
+BENCHMARK_CAPTURE(DepthSort, plain, false)->DenseRange(0, 3)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(DepthSort, fast, true)->DenseRange(0, 3)->Unit(benchmark::kMicrosecond);
 
 // The fillers' arguments for one frame: the faces that pass DrawFace's tests, in drawing order.
 using Triangle = std::array<int32_t, 12>;
