@@ -1,0 +1,33 @@
+# The show in a web browser: the shell and the scenes as they are, over the web back end (a
+# <canvas>, keys from the page, Web Audio), with the data packaged beside the program. The page
+# is one static folder, DEMO_WEB_DIR, that any web server can host: index.html, demo.js,
+# demo.wasm and demo.data.
+set(DEMO_WEB_DIR ${CMAKE_BINARY_DIR}/page CACHE PATH "The folder of the page")
+
+file(GLOB PLATFORM_WEB_SOURCES CONFIGURE_DEPENDS src/platform/web/*.cpp)
+add_library(platform_web STATIC ${PLATFORM_SHARED_SOURCES} ${PLATFORM_WEB_SOURCES})
+target_include_directories(platform_web PUBLIC src)
+target_link_libraries(platform_web PUBLIC openmpt demo_threads)
+
+add_executable(demo src/shell/main.cpp)
+target_link_libraries(demo PRIVATE demo_core platform_web)
+set_target_properties(demo PROPERTIES
+    RUNTIME_OUTPUT_DIRECTORY ${DEMO_WEB_DIR}
+    LINK_DEPENDS ${CMAKE_BINARY_DIR}/data/.complete)
+add_dependencies(demo data)
+
+target_link_options(demo PRIVATE
+    # The scenes' frame loops yield to the browser at every presented frame. Only the functions
+    # on the way from main down to that wait are rewritten for it (src/platform/web/asyncify.txt).
+    -sASYNCIFY
+    -sASYNCIFY_ADVISE
+    -sALLOW_MEMORY_GROWTH
+    # The page starts the program on a click, and hears how it ended.
+    -sINVOKE_RUN=0
+    -sEXIT_RUNTIME
+    "-sEXPORTED_RUNTIME_METHODS=['callMain','FS']"
+    "-sEXPORTED_FUNCTIONS=['_main','_WebFillAudio']"
+    --preload-file ${CMAKE_BINARY_DIR}/data@data
+    --exclude-file *.complete)
+
+configure_file(src/platform/web/index.html ${DEMO_WEB_DIR}/index.html COPYONLY)

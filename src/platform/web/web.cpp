@@ -1,0 +1,285 @@
+// The web back end: the show in a browser page, compiled with emscripten.
+//
+// The display is a 640 x 480 <canvas>, which the page scales up (index.html). Keys come from the
+// page, the counter from performance.now(), and the music goes out through Web Audio: a script
+// processor pulls RenderMusic in 16-bit stereo at the audio context's rate. The shell's frame
+// loops stay as they are: every presented frame yields to the browser (ASYNCIFY) until the next
+// animation frame, at most 60 times a second.
+//
+// The page's address may carry settings for tests and measurements:
+//   ?virtual-clock        the counter advances exactly 1/60 s per presented frame, as in the
+//                         offline renderer, and frames follow each other as fast as they can
+//   &hash-frames=A,B,...  records a hash of the frame shown at those frame numbers (from 0)
+//                         in Module.frameHashes (FNV-1a, 64 bits, over the blue, green and red
+//                         bytes of the 512 x 256 frame, row by row), for comparison with
+//                         frames of the native program
+//   &bench                times the work of every frame (from one present to the next, without
+//                         the waiting) and reports the median and worst per scene at the end
+#include "platform/backend.h"
+
+#include <emscripten.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kDisplayWidth = 640;
+constexpr int kDisplayHeight = 480;
+constexpr int64_t kTicksPerSecond = 1000000; // the counter counts microseconds
+constexpr int64_t kVirtualTicksPerFrame = 1000000; // 60 of them make the virtual second
+
+struct BenchScene {
+    const char* name;
+    double endSeconds; // scene-clock time at which it ends
+    std::vector<double> milliseconds;
+};
+
+struct WebState {
+    bool virtualClock = false;
+    int64_t virtualCounter = 1000000000; // arbitrary start, as in the headless back end
+    long presents = 0;
+    std::vector<uint8_t> rgba; // the display as the canvas takes it
+    backend::AudioFill audioFill = nullptr;
+    std::vector<int16_t> audioBuffer;
+    bool bench = false;
+    double workStart = 0; // when the frame now being drawn was started (milliseconds)
+    std::vector<BenchScene> benchScenes;
+};
+
+WebState web;
+
+// --- The page's side ---
+
+EM_JS(int, WebSetting, (const char* name), {
+    return new URLSearchParams(window.location.search).has(UTF8ToString(name)) ? 1 : 0;
+});
+
+EM_JS(int, WebIsHashFrame, (long frame), {
+    const list = new URLSearchParams(window.location.search).get('hash-frames');
+    if (!list)
+        return 0;
+    if (!Module.hashFrameSet)
+        Module.hashFrameSet = new Set(list.split(',').map(Number));
+    return Module.hashFrameSet.has(frame) ? 1 : 0;
+});
+
+EM_JS(void, WebRecordHash, (long frame, uint32_t high, uint32_t low), {
+    Module.frameHashes = Module.frameHashes || {};
+    Module.frameHashes[frame] =
+        high.toString(16).padStart(8, '0') + low.toString(16).padStart(8, '0');
+});
+
+EM_JS(void, WebDraw, (const uint8_t* rgba, int width, int height), {
+    Module.showPicture(HEAPU8.subarray(rgba, rgba + width * height * 4), width, height);
+});
+
+// Waits for the browser's next animation frame, at most 60 frames a second; in virtual-clock
+// mode only lets the page breathe now and then.
+EM_ASYNC_JS(void, WebWaitForFrame, (int virtualClock, long presents), {
+    if (virtualClock) {
+        if (presents % 8 == 0)
+            await new Promise(resolve => setTimeout(resolve, 0));
+        return;
+    }
+    const period = 1000 / 60;
+    const nextFrame = () => new Promise(resolve => requestAnimationFrame(resolve));
+    let now = await nextFrame();
+    const due = Module.nextPresent || 0;
+    while (now < due - 2)
+        now = await nextFrame();
+    // A late frame starts a new schedule instead of hurrying the next ones.
+    Module.nextPresent = now > due + period ? now + period : due + period;
+});
+
+EM_JS(int, WebNextEvent, (), {
+    const events = Module.pendingEvents || [];
+    return events.length ? events.shift() : -1;
+});
+
+EM_JS(double, WebNow, (), { return performance.now(); });
+
+EM_JS(int, WebOpenAudio, (), {
+    return Module.openAudio ? Module.openAudio() : 0;
+});
+
+EM_JS(void, WebSetAudioRunning, (int running), {
+    if (Module.setAudioRunning)
+        Module.setAudioRunning(running != 0);
+});
+
+EM_JS(void, WebReportBench, (const char* report), {
+    Module.benchReport = UTF8ToString(report);
+    console.log(Module.benchReport);
+});
+
+// FNV-1a over the blue, green and red bytes of the frame's 512 x 256 pixels at (64, 112).
+uint64_t FrameHash(const uint8_t* pixels, long pitch) {
+    uint64_t hash = 14695981039346656037ull;
+    for (int y = 112; y < 112 + 256; y++) {
+        const uint8_t* row = pixels + y * pitch + 64 * 4;
+        for (int x = 0; x < 512 * 4; x += 4)
+            for (int channel = 0; channel < 3; channel++)
+                hash = (hash ^ row[x + channel]) * 1099511628211ull;
+    }
+    return hash;
+}
+
+void RecordBenchFrame(double milliseconds) {
+    const double seconds = static_cast<double>(web.presents) / 60.0; // the virtual clock
+    for (BenchScene& scene : web.benchScenes)
+        if (seconds <= scene.endSeconds) {
+            scene.milliseconds.push_back(milliseconds);
+            return;
+        }
+}
+
+void ReportBench() {
+    std::string report = "scene work per frame in this browser (ms): median, worst, frames\n";
+    for (BenchScene& scene : web.benchScenes) {
+        std::vector<double>& times = scene.milliseconds;
+        if (times.empty())
+            continue;
+        std::sort(times.begin(), times.end());
+        char line[160];
+        std::snprintf(line, sizeof(line), "%-14s %7.3f %7.3f %6zu\n", scene.name,
+                      times[times.size() / 2], times.back(), times.size());
+        report += line;
+    }
+    WebReportBench(report.c_str());
+}
+
+void ReportBenchAtExit() {
+    if (web.bench)
+        ReportBench();
+}
+
+} // namespace
+
+// Called by the page's script processor: fills `frames` stereo frames of 16-bit sound.
+extern "C" EMSCRIPTEN_KEEPALIVE int16_t* WebFillAudio(int frames) {
+    web.audioBuffer.resize(static_cast<size_t>(frames) * 2);
+    if (web.audioFill)
+        web.audioFill(web.audioBuffer.data(), frames);
+    else
+        std::fill(web.audioBuffer.begin(), web.audioBuffer.end(), int16_t{0});
+    return web.audioBuffer.data();
+}
+
+namespace backend {
+
+bool CallFails(const char*) {
+    return false;
+}
+void LogCall(const std::string&) {}
+
+bool CreateNativeWindow(const char*, DWORD, int, int, int, int) {
+    web.virtualClock = WebSetting("virtual-clock") != 0;
+    web.bench = WebSetting("bench") != 0;
+    if (web.bench) {
+        web.benchScenes = {{"particles", 35, {}},     {"object", 60, {}},
+                           {"ball", 75, {}},          {"rippled plane", 90, {}},
+                           {"planes", 122, {}},       {"rotozoom", 132, {}},
+                           {"end logo", 180.05, {}}};
+        std::atexit(ReportBenchAtExit);
+    }
+    web.rgba.assign(static_cast<size_t>(kDisplayWidth) * kDisplayHeight * 4, 0);
+    return true;
+}
+
+void DestroyNativeWindow() {}
+
+POINT ClientOrigin() {
+    return {0, 0};
+}
+
+void SetCursorVisible(bool) {} // the page hides the cursor over the canvas itself
+
+void PumpEvents() {
+    for (int event = WebNextEvent(); event >= 0; event = WebNextEvent())
+        PostWindowMessage(static_cast<UINT>(event >> 8), static_cast<WPARAM>(event & 0xFF), 0);
+}
+
+DesktopFormat Desktop() {
+    return {kDisplayWidth, kDisplayHeight, 32};
+}
+
+void EnterExclusiveMode() {}
+
+long FullScreenPitch() {
+    return kDisplayWidth * 4;
+}
+
+uint32_t FreshSurfaceWord() {
+    return 0; // the canvas starts black
+}
+
+void ShowPicture(const uint8_t* pixels, long pitch, int width, int height) {
+    if (web.bench && web.presents > 0)
+        RecordBenchFrame(WebNow() - web.workStart);
+    if (web.virtualClock && WebIsHashFrame(web.presents)) {
+        const uint64_t hash = FrameHash(pixels, pitch);
+        WebRecordHash(web.presents, static_cast<uint32_t>(hash >> 32),
+                      static_cast<uint32_t>(hash));
+    }
+
+    // 0x00RRGGBB words become the canvas's red, green, blue and opaque alpha bytes.
+    const int shownWidth = std::min(width, kDisplayWidth);
+    const int shownHeight = std::min(height, kDisplayHeight);
+    for (int y = 0; y < shownHeight; y++) {
+        const uint8_t* source = pixels + y * pitch;
+        uint8_t* target = web.rgba.data() + static_cast<size_t>(y) * kDisplayWidth * 4;
+        for (int x = 0; x < shownWidth; x++, source += 4, target += 4) {
+            target[0] = source[2];
+            target[1] = source[1];
+            target[2] = source[0];
+            target[3] = 255;
+        }
+    }
+    WebDraw(web.rgba.data(), kDisplayWidth, kDisplayHeight);
+
+    web.presents++;
+    if (web.virtualClock)
+        web.virtualCounter += kVirtualTicksPerFrame;
+    WebWaitForFrame(web.virtualClock ? 1 : 0, web.presents);
+    if (web.bench)
+        web.workStart = WebNow();
+}
+
+bool ReadCounter(int64_t* ticks) {
+    *ticks = web.virtualClock ? web.virtualCounter
+                              : static_cast<int64_t>(WebNow() * (kTicksPerSecond / 1000));
+    return true;
+}
+
+bool ReadFrequency(int64_t* ticksPerSecond) {
+    *ticksPerSecond = web.virtualClock ? kVirtualTicksPerFrame * 60 : kTicksPerSecond;
+    return true;
+}
+
+bool OpenAudio(AudioFill fill, int* sampleRate, std::string*) {
+    web.audioFill = fill;
+    const int rate = WebOpenAudio();
+    if (rate <= 0) {
+        // A browser without Web Audio still gets the show.
+        std::fprintf(stderr, "demo: no audio output: the show plays without sound\n");
+        *sampleRate = 48000;
+        return true;
+    }
+    *sampleRate = rate;
+    return true;
+}
+
+bool StartAudio(std::string*) {
+    WebSetAudioRunning(1);
+    return true;
+}
+
+void CloseAudio() {
+    WebSetAudioRunning(0);
+}
+
+} // namespace backend
