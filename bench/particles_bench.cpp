@@ -64,4 +64,9 @@ void BM_MoveParticlesAvx2(benchmark::State& state) {
 }
 BENCHMARK(BM_MoveParticlesAvx2)->Unit(benchmark::kMicrosecond);
 
+void BM_MoveParticlesAvx512(benchmark::State& state) {
+    MoveWith(state, ParticleKernel::kAvx512);
+}
+BENCHMARK(BM_MoveParticlesAvx512)->Unit(benchmark::kMicrosecond);
+
 } // namespace

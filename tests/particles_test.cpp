@@ -161,10 +161,11 @@ TEST(Particles, ShapesChangeEveryTenSecondsAndTheCycleRestartsAfterThirty) {
 TEST(Particles, EveryVersionMatchesThePlainStepBitForBit) {
     std::mt19937 random(1234);
     std::uniform_real_distribution<float> position(-40.0f, 560.0f);
-    for (ParticleKernel kernel : {ParticleKernel::kPortable, ParticleKernel::kAvx2}) {
+    for (ParticleKernel kernel :
+         {ParticleKernel::kPortable, ParticleKernel::kAvx2, ParticleKernel::kAvx512}) {
         if (!ParticleKernelAvailable(kernel))
             continue;
-        for (int count : {1, 7, 12, 200, 205}) {
+        for (int count : {1, 7, 12, 23, 200, 205}) {
             ParticleSet fast;
             fast.count = count;
             for (int i = 0; i < count; ++i) {

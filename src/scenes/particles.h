@@ -55,13 +55,14 @@ ShapeTargets BuildShapeTargets(const uint32_t* pixels);
 // each weighted by 1 / distance^4; a push of length 0.7 along the pull; the velocity rescaled
 // to length 1/0.7; the move. A target exactly under the particle is left out of the pull, and
 // a particle feeling no pull at all keeps its velocity. Picks a vectorised version on
-// processors that have AVX2; every version gives the same bits.
+// processors that have AVX-512 or AVX2; every version gives the same bits.
 void MoveParticles(int32_t count, float* x, float* y, float* vx, float* vy, const float* targetsX,
                    const float* targetsY, int32_t targetCount);
 
-// The versions of MoveParticles, for tests and benchmarks: one for any processor, and one that
-// works on four particles per AVX2 register. Both give the same bits.
-enum class ParticleKernel { kPortable, kAvx2 };
+// The versions of MoveParticles, for tests and benchmarks: one for any processor, one that
+// works on four particles per AVX2 register, and one on eight per AVX-512 register. All give
+// the same bits.
+enum class ParticleKernel { kPortable, kAvx2, kAvx512 };
 // Whether this build and this processor can run the version.
 bool ParticleKernelAvailable(ParticleKernel kernel);
 // MoveParticles with the given version (which must be available).
