@@ -133,6 +133,17 @@ TEST(Render, RefusesOptionsItCannotHonour) {
         {"--bench", "--frames", "out"},
         {"--fps"},
         {"--unknown"},
+        {"--scale", "0", "--frames", "out"},
+        {"--scale", "two", "--frames", "out"},
+        {"--scale", "13", "--frames", "out"}, // wider than 8192
+        {"--size", "639x480", "--video", "a.mp4"},
+        {"--size", "1920x", "--video", "a.mp4"},
+        {"--size", "0x0", "--frames", "out"},
+        {"--size", "1922x1080", "--frames", "out"}, // BMP rows need a multiple of 4
+        {"--size", "1920x1081", "--frames", "out"}, // H.264 needs an even height
+        {"--scale", "2", "--size", "1920x1080", "--frames", "out"},
+        {"--frame-only"}, // nothing to shape
+        {"--quality", "good", "--video", "a.mp4"},
     };
     for (const auto& arguments : refused) {
         render::Options options;
@@ -152,6 +163,96 @@ TEST(Render, RefusesOptionsItCannotHonour) {
     ASSERT_EQ(options.keys.size(), 2u);
     EXPECT_EQ(options.keys[1].frame, 12);
     EXPECT_EQ(options.keys[1].virtualKey, static_cast<unsigned>('A'));
+}
+
+TEST(Render, CaptureGeometryEnlargesByWholeFactorsAndCentres) {
+    struct Case {
+        std::vector<const char*> arguments;
+        int scale, width, height, left, top, sourceLeft, sourceTop;
+    };
+    const Case cases[] = {
+        {{}, 1, 640, 480, 0, 0, 0, 0},
+        {{"--scale", "3"}, 3, 1920, 1440, 0, 0, 0, 0},
+        {{"--frame-only"}, 1, 512, 256, 0, 0, 64, 112},
+        {{"--frame-only", "--scale", "2"}, 2, 1024, 512, 0, 0, 64, 112},
+        {{"--size", "1920x1080"}, 2, 1920, 1080, 320, 60, 0, 0},
+        {{"--size", "640x480"}, 1, 640, 480, 0, 0, 0, 0},
+        {{"--frame-only", "--size", "1920x1080"}, 3, 1920, 1080, 192, 156, 64, 112},
+        {{"--size", "3840x2160"}, 4, 3840, 2160, 640, 120, 0, 0},
+    };
+    for (const Case& c : cases) {
+        std::vector<const char*> arguments = c.arguments;
+        arguments.push_back("--frames");
+        arguments.push_back("out");
+        render::Options options;
+        std::string error;
+        ASSERT_TRUE(ParseArguments(arguments, &options, &error)) << error;
+        const render::CaptureGeometry& g = options.geometry;
+        EXPECT_EQ(std::vector<int>(
+                      {g.scale, g.width, g.height, g.left, g.top, g.sourceLeft, g.sourceTop}),
+                  std::vector<int>(
+                      {c.scale, c.width, c.height, c.left, c.top, c.sourceLeft, c.sourceTop}))
+            << (c.arguments.empty() ? "default" : c.arguments.back());
+    }
+}
+
+TEST(Render, EverySourcePixelBecomesAUniformBlockOnBlack) {
+    // A display whose every pixel differs, with the top byte set (it must not reach the output).
+    std::vector<uint32_t> display(640 * 480);
+    for (size_t i = 0; i < display.size(); i++)
+        display[i] = 0xFF000000u | static_cast<uint32_t>(i * 2654435761u >> 8);
+    for (bool frameOnly : {false, true}) {
+        render::CaptureRequest request;
+        request.frameOnly = frameOnly;
+        request.sized = true;
+        request.width = 1920;
+        request.height = 1080;
+        render::CaptureGeometry g;
+        std::string error;
+        ASSERT_TRUE(render::MakeCaptureGeometry(request, &g, &error)) << error;
+        std::vector<uint32_t> out(static_cast<size_t>(g.width) * g.height, 0x12345678);
+        render::ComposeCapture(g, reinterpret_cast<const uint8_t*>(display.data()), 640 * 4,
+                               out.data());
+        int wrong = 0;
+        for (int y = 0; y < g.height; y++)
+            for (int x = 0; x < g.width; x++) {
+                const int sx = x - g.left, sy = y - g.top;
+                const bool inside = sx >= 0 && sy >= 0 && sx < g.sourceWidth * g.scale &&
+                                    sy < g.sourceHeight * g.scale;
+                const uint32_t expected = inside ? display[(g.sourceTop + sy / g.scale) * 640 +
+                                                           g.sourceLeft + sx / g.scale] &
+                                                       0x00FFFFFF
+                                                 : 0u;
+                wrong += out[static_cast<size_t>(y) * g.width + x] != expected;
+            }
+        EXPECT_EQ(wrong, 0) << (frameOnly ? "frame only" : "display");
+    }
+}
+
+TEST(Render, WritesEnlargedFramesOfTheFrameAlone) {
+    TempWorkingDirectory folder;
+    PrepareRunFolder();
+    render::Options options;
+    std::string error;
+    ASSERT_TRUE(ParseArguments({"--frames", "big", "--frame-only", "--scale", "2", "--to", "0.05"},
+                               &options, &error))
+        << error;
+    ASSERT_EQ(render::RenderShow(options), 0);
+    std::vector<std::vector<uint32_t>> shown = PresentedPictures(3);
+    uint8_t* pixels = nullptr;
+    uint8_t* palette = nullptr;
+    int width = 0, height = 0, bpp = 0;
+    ASSERT_EQ(ReadBMP("big/frame_000002.bmp", &pixels, &width, &height, &bpp, &palette), 0);
+    ASSERT_EQ(width, 1024);
+    ASSERT_EQ(height, 512);
+    std::vector<uint32_t> words(1024 * 512);
+    UnpackBGR24(pixels, words.data(), 1024 * 512);
+    std::free(pixels);
+    int wrong = 0;
+    for (int y = 0; y < 512; y++)
+        for (int x = 0; x < 1024; x++)
+            wrong += words[y * 1024 + x] != (shown[2][(112 + y / 2) * 640 + 64 + x / 2] & 0xFFFFFF);
+    EXPECT_EQ(wrong, 0);
 }
 
 } // namespace

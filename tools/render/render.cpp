@@ -10,15 +10,21 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <unistd.h>
 #include <vector>
+#if defined(__linux__)
+#include <fcntl.h>
+#endif
 
 namespace render {
 namespace {
@@ -26,9 +32,13 @@ namespace {
 namespace fs = std::filesystem;
 using WallClock = std::chrono::steady_clock;
 
-constexpr int kDisplayWidth = 640;
-constexpr int kDisplayHeight = 480;
 constexpr double kShowEnd = 180.0;
+
+// H.264 settings of an .mp4: the fast ones by default, and x264's "medium" preset at CRF 16 (the
+// settings before the fast ones) with --quality best. See scripts/video-check.sh for the time
+// and the PSNR of each.
+const char* const kFastVideoCodec = "-c:v libx264 -preset veryfast -crf 16 -pix_fmt yuv420p";
+const char* const kBestVideoCodec = "-c:v libx264 -preset medium -crf 16 -pix_fmt yuv420p";
 
 // The show's parts and the scene-clock time each one ends at. A frame drawn with the reading t
 // belongs to the first part whose end is at or after t.
@@ -170,6 +180,82 @@ double FrameCopyMilliseconds() {
     return Median(times);
 }
 
+// Pictures on their way to ffmpeg. The renderer fills a free buffer and goes on with the next
+// frame while a thread of its own writes the earlier ones into the pipe, so drawing the show
+// and encoding it overlap instead of taking turns.
+class VideoWriter {
+  public:
+    VideoWriter(std::FILE* pipe, size_t pictureWords) : pipe_(pipe) {
+        for (auto& buffer : buffers_)
+            buffer.resize(pictureWords);
+#if defined(__linux__) && defined(F_SETPIPE_SZ)
+        // A pipe holds 64 KiB by default, a twentieth of a picture; a larger one (the system
+        // may refuse it, which changes nothing else) lets ffmpeg read whole pictures at once.
+        fcntl(fileno(pipe), F_SETPIPE_SZ, 1 << 20);
+#endif
+        thread_ = std::thread([this] { Write(); });
+    }
+    ~VideoWriter() {
+        Finish();
+    }
+
+    // The buffer for the next picture; waits while every buffer is still queued.
+    uint32_t* Next() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [this] { return queued_ < kBuffers; });
+        return buffers_[(first_ + queued_) % kBuffers].data();
+    }
+    // Queues the buffer that Next gave. False once a write has failed.
+    bool Queue() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++queued_;
+        changed_.notify_all();
+        return !failed_;
+    }
+    // Writes what is queued and stops the thread; false when a write failed.
+    bool Finish() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            closing_ = true;
+            changed_.notify_all();
+        }
+        if (thread_.joinable())
+            thread_.join();
+        return !failed_;
+    }
+
+  private:
+    static constexpr int kBuffers = 4;
+
+    void Write() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            changed_.wait(lock, [this] { return queued_ > 0 || closing_; });
+            if (queued_ == 0)
+                return;
+            const std::vector<uint32_t>& buffer = buffers_[first_];
+            lock.unlock();
+            const bool written =
+                failed_ || std::fwrite(buffer.data(), 4, buffer.size(), pipe_) == buffer.size();
+            lock.lock();
+            failed_ = failed_ || !written;
+            first_ = (first_ + 1) % kBuffers;
+            --queued_;
+            changed_.notify_all();
+        }
+    }
+
+    std::FILE* pipe_;
+    std::vector<uint32_t> buffers_[kBuffers];
+    int first_ = 0;  // the oldest queued buffer
+    int queued_ = 0; // buffers waiting to be written
+    bool closing_ = false;
+    bool failed_ = false;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::thread thread_;
+};
+
 class Renderer {
   public:
     explicit Renderer(const Options& options) : options_(options) {}
@@ -192,7 +278,9 @@ class Renderer {
     std::vector<int16_t> audio_;
     std::vector<int16_t> frameAudio_;
     std::vector<uint8_t> row_;
+    std::vector<uint32_t> picture_; // the captured picture of a --frames run
     std::FILE* video_ = nullptr;
+    std::unique_ptr<VideoWriter> videoWriter_;
     std::string videoTemp_;
     std::string audioTemp_;
     bool outputFailed_ = false;
@@ -223,36 +311,44 @@ bool Renderer::OpenOutputs() {
         const bool lossless = fs::path(options_.videoPath).extension() == ".mkv";
         videoTemp_ = options_.videoPath + ".video" + (lossless ? ".mkv" : ".mp4");
         audioTemp_ = options_.videoPath + ".audio.wav";
-        const std::string codec = lossless ? "-c:v ffv1 -level 3"
-                                           : "-c:v libx264 -preset medium -crf 16 -pix_fmt yuv420p";
-        std::string command = Quoted(options_.ffmpeg) +
-                              " -y -loglevel error -f rawvideo -pix_fmt bgr0 -s 640x480 -r " +
-                              std::to_string(options_.framesPerSecond) + " -i - " + codec + " " +
-                              Quoted(videoTemp_);
+        const std::string codec = lossless               ? "-c:v ffv1 -level 3"
+                                  : options_.bestQuality ? kBestVideoCodec
+                                                         : kFastVideoCodec;
+        const CaptureGeometry& g = options_.geometry;
+        std::string command =
+            Quoted(options_.ffmpeg) + " -y -loglevel error -f rawvideo -pix_fmt bgr0 -s " +
+            std::to_string(g.width) + "x" + std::to_string(g.height) + " -r " +
+            std::to_string(options_.framesPerSecond) + " -i - " + codec + " " + Quoted(videoTemp_);
         video_ = popen(command.c_str(), "w");
         if (!video_) {
             std::fprintf(stderr, "demo-render: cannot start %s\n", options_.ffmpeg.c_str());
             return false;
         }
+        videoWriter_ = std::make_unique<VideoWriter>(video_, static_cast<size_t>(g.width) *
+                                                                 static_cast<size_t>(g.height));
     }
     return true;
 }
 
 void Renderer::WriteFrame(const headless::Picture& picture) {
-    if (video_) {
-        for (int y = 0; y < kDisplayHeight && !outputFailed_; y++)
-            outputFailed_ = std::fwrite(picture.pixels + y * picture.pitch, 4, kDisplayWidth,
-                                        video_) != kDisplayWidth;
+    const CaptureGeometry& g = options_.geometry;
+    if (videoWriter_) {
+        ComposeCapture(g, picture.pixels, picture.pitch, videoWriter_->Next());
+        if (!videoWriter_->Queue())
+            outputFailed_ = true;
     }
     if (!options_.framesPath.empty()) {
-        row_.resize(static_cast<size_t>(kDisplayWidth) * kDisplayHeight * 3);
-        for (int y = 0; y < kDisplayHeight; y++)
-            PackBGR24(reinterpret_cast<const uint32_t*>(picture.pixels + y * picture.pitch),
-                      row_.data() + static_cast<size_t>(y) * kDisplayWidth * 3, kDisplayWidth);
+        const size_t words = static_cast<size_t>(g.width) * static_cast<size_t>(g.height);
+        picture_.resize(words);
+        ComposeCapture(g, picture.pixels, picture.pitch, picture_.data());
+        row_.resize(words * 3);
+        for (int y = 0; y < g.height; y++)
+            PackBGR24(picture_.data() + static_cast<size_t>(y) * g.width,
+                      row_.data() + static_cast<size_t>(y) * g.width * 3, g.width);
         char name[32];
         std::snprintf(name, sizeof(name), "frame_%06ld.bmp", written_);
         std::string path = (fs::path(options_.framesPath) / name).string();
-        if (WriteBMP(path.c_str(), row_.data(), kDisplayWidth, kDisplayHeight, 24, nullptr) != 0)
+        if (WriteBMP(path.c_str(), row_.data(), g.width, g.height, 24, nullptr) != 0)
             outputFailed_ = true;
     }
     written_++;
@@ -329,6 +425,9 @@ int Renderer::Finish(int showCode) {
         PrintProgress(true);
     int code = showCode;
     if (video_) {
+        if (!videoWriter_->Finish())
+            outputFailed_ = true;
+        videoWriter_.reset();
         if (pclose(video_) != 0)
             outputFailed_ = true;
         video_ = nullptr;
@@ -412,7 +511,12 @@ std::string Usage() {
            "  --fps N           frames per second of the capture (default 60)\n"
            "  --from S --to S   scene-clock seconds to write (earlier frames are still computed)\n"
            "  --video FILE      .mp4 (H.264 + AAC) or .mkv (lossless), through ffmpeg\n"
+           "  --quality Q       .mp4 only: fast (default) or best (slower x264 preset)\n"
            "  --frames DIR      numbered BMP frames and music.wav, no ffmpeg needed\n"
+           "  --scale N         the pictures of --video and --frames N times larger, each\n"
+           "                    pixel an N x N block\n"
+           "  --size WxH        the largest whole enlargement that fits W x H, centred on black\n"
+           "  --frame-only      only the 512 x 256 frame, without the display's black border\n"
            "  --keys F:KEY,...  key presses at given frames (Return, Escape, Space, a letter)\n"
            "  --bench           no files: time every frame, print a table per scene\n"
            "  --progress        a progress line on standard error (default when it is a terminal)\n"
@@ -464,6 +568,33 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
                 *error = "--video writes a .mp4 or a .mkv file";
                 return false;
             }
+        } else if (option == "--quality") {
+            if (!value(&text))
+                return false;
+            if (text != "fast" && text != "best") {
+                *error = "--quality is fast or best";
+                return false;
+            }
+            options->bestQuality = text == "best";
+        } else if (option == "--scale") {
+            if (!value(&text))
+                return false;
+            if (!ParseNumber(text, &number) || number < 1 || number > 64 ||
+                number != std::floor(number)) {
+                *error = "--scale takes a whole number, 1 or more";
+                return false;
+            }
+            options->capture.scale = static_cast<int>(number);
+        } else if (option == "--size") {
+            if (!value(&text))
+                return false;
+            options->capture.sized = true;
+            if (!ParseSize(text, &options->capture.width, &options->capture.height)) {
+                *error = "--size takes WIDTHxHEIGHT in pixels, e.g. 1920x1080";
+                return false;
+            }
+        } else if (option == "--frame-only") {
+            options->capture.frameOnly = true;
         } else if (option == "--frames") {
             if (!value(&options->framesPath))
                 return false;
@@ -490,7 +621,14 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
         *error = "--bench writes no files: leave out --video and --frames";
         return false;
     }
-    return true;
+    const CaptureRequest& capture = options->capture;
+    if ((capture.frameOnly || capture.scale != 0 || capture.sized) && options->videoPath.empty() &&
+        options->framesPath.empty()) {
+        *error = "--scale, --size and --frame-only shape the pictures of --video and --frames: "
+                 "give one of those";
+        return false;
+    }
+    return MakeCaptureGeometry(capture, &options->geometry, error);
 }
 
 int RenderShow(const Options& options) {

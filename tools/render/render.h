@@ -7,6 +7,8 @@
 // moment the show starts the module.
 #pragma once
 
+#include "render/capture.h"
+
 #include <string>
 #include <vector>
 
@@ -24,8 +26,11 @@ struct Options {
     std::string videoPath;  // .mp4 (H.264 + AAC) or .mkv (lossless), through ffmpeg
     std::string framesPath; // a folder for numbered BMP frames and music.wav
     std::vector<KeyPress> keys;
-    bool bench = false;    // time every frame and print a per-scene table
-    bool progress = false; // a progress line on standard error
+    CaptureRequest capture;   // --scale, --size, --frame-only
+    CaptureGeometry geometry; // what they give, settled by ParseOptions
+    bool bestQuality = false; // .mp4: x264's slower "medium" preset at CRF 16
+    bool bench = false;       // time every frame and print a per-scene table
+    bool progress = false;    // a progress line on standard error
     std::string ffmpeg = "ffmpeg";
 };
 
