@@ -13,7 +13,7 @@ PACKAGES="
   libsdl2-dev libopenmpt-dev libx11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils
-  imagemagick sox xmp ffmpeg
+  imagemagick sox xmp ffmpeg libstb-dev
   clang libclang-rt-14-dev
 "
 case "${1:-}" in

@@ -3,6 +3,7 @@
 #include "platform/headless.h"
 #include "process_capture.h"
 #include "render/render.h"
+#include "render/sheet.h"
 #include "run_folder.h"
 
 #include <gtest/gtest.h>
@@ -144,6 +145,11 @@ TEST(Render, RefusesOptionsItCannotHonour) {
         {"--scale", "2", "--size", "1920x1080", "--frames", "out"},
         {"--frame-only"}, // nothing to shape
         {"--quality", "good", "--video", "a.mp4"},
+        {"--sheet", "show.bmp"},
+        {"--sheet", "show.png", "--every", "0"},
+        {"--sheet", "show.png", "--every", "ten"},
+        {"--sheet", "show.png", "--bench"},
+        {"--every", "5"}, // nothing to space
     };
     for (const auto& arguments : refused) {
         render::Options options;
@@ -253,6 +259,56 @@ TEST(Render, WritesEnlargedFramesOfTheFrameAlone) {
         for (int x = 0; x < 1024; x++)
             wrong += words[y * 1024 + x] != (shown[2][(112 + y / 2) * 640 + 64 + x / 2] & 0xFFFFFF);
     EXPECT_EQ(wrong, 0);
+}
+
+TEST(Render, ContactSheetThumbnailsAreHalfFramesInRowsWithLabels) {
+    render::ContactSheet sheet(10.0, 25.0, 60); // thumbnails at 0, 10 and 20 s
+    EXPECT_EQ(sheet.Width(), 2 * 16 + 3 * 256 + 2 * 12);
+    std::vector<uint32_t> display(640 * 480, 0);
+    std::vector<long> frames;
+    for (int k = 0; sheet.NextFrame() >= 0; k++) {
+        frames.push_back(sheet.NextFrame());
+        // Frame pixels (64 + x, 112 + y) of 10, 20, 30 and 41 in each channel around (0, 0) of
+        // the frame: their mean, 25.25, rounds to 25.
+        for (int i = 0; i < 4; i++)
+            display[(112 + i / 2) * 640 + 64 + i % 2] =
+                0x010101u * static_cast<uint32_t>(i == 3 ? 41 : 10 * (i + 1));
+        display[(112 + 255) * 640 + 64 + 511] = 0x00FF0000u + static_cast<uint32_t>(k);
+        sheet.Add(reinterpret_cast<const uint8_t*>(display.data()), 640 * 4, "scene");
+    }
+    EXPECT_EQ(frames, (std::vector<long>{0, 600, 1200}));
+    const std::vector<uint32_t>& pixels = sheet.Pixels();
+    const int top = 16 + 34;
+    for (int k = 0; k < 3; k++) {
+        const int left = 16 + k * (256 + 12);
+        EXPECT_EQ(pixels[top * sheet.Width() + left], 0x191919u) << k;
+        // The bottom-right 2 x 2 block holds one red pixel beside three black ones.
+        EXPECT_EQ(pixels[(top + 127) * sheet.Width() + left + 255],
+                  static_cast<uint32_t>((255 + 2) / 4) << 16 | static_cast<uint32_t>(k + 2) / 4)
+            << k;
+        int lettered = 0; // label pixels below the thumbnail
+        for (int y = top + 128; y < top + 128 + 16; y++)
+            for (int x = left; x < left + 256; x++)
+                lettered += pixels[y * sheet.Width() + x] == 0xE0E0E0u;
+        EXPECT_GT(lettered, 40) << k;
+    }
+    if (!render::CanWritePng())
+        GTEST_SKIP() << "this build cannot write PNG files";
+    TempWorkingDirectory folder;
+    std::string error;
+    ASSERT_TRUE(sheet.WritePng("a.png", &error)) << error;
+    ASSERT_TRUE(sheet.WritePng("b.png", &error)) << error;
+    const std::string bytes = ReadFileBytes("a.png");
+    EXPECT_EQ(bytes, ReadFileBytes("b.png"));
+    ASSERT_GT(bytes.size(), 24u);
+    EXPECT_EQ(bytes.substr(1, 3), "PNG");
+    auto bigEndian = [&](size_t at) {
+        return static_cast<int>(
+            static_cast<uint8_t>(bytes[at]) << 24 | static_cast<uint8_t>(bytes[at + 1]) << 16 |
+            static_cast<uint8_t>(bytes[at + 2]) << 8 | static_cast<uint8_t>(bytes[at + 3]));
+    };
+    EXPECT_EQ(bigEndian(16), sheet.Width());
+    EXPECT_EQ(bigEndian(20), sheet.Height());
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "render/render.h"
 
+#include "render/sheet.h"
+
 #include "assets/bmp.h"
 #include "platform/backend.h"
 #include "platform/headless.h"
@@ -281,6 +283,7 @@ class Renderer {
     std::vector<uint32_t> picture_; // the captured picture of a --frames run
     std::FILE* video_ = nullptr;
     std::unique_ptr<VideoWriter> videoWriter_;
+    std::unique_ptr<ContactSheet> sheet_;
     std::string videoTemp_;
     std::string audioTemp_;
     bool outputFailed_ = false;
@@ -365,6 +368,14 @@ void Renderer::OnPresent(const headless::Picture& picture) {
 
     if (t >= options_.to)
         throw StopRun();
+
+    if (sheet_) {
+        if (index == sheet_->NextFrame())
+            sheet_->Add(picture.pixels, picture.pitch, kParts[PartOf(t)].name);
+        if (sheet_->NextFrame() < 0)
+            throw StopRun(); // every thumbnail is in
+        return;
+    }
 
     const bool writing = t >= options_.from;
     if (!options_.bench) {
@@ -465,6 +476,16 @@ int Renderer::Finish(int showCode) {
         fs::remove(videoTemp_, ignored);
         fs::remove(audioTemp_, ignored);
     }
+    if (sheet_) {
+        std::string error;
+        if (sheet_->NextFrame() >= 0) {
+            std::fprintf(stderr, "demo-render: the show ended before the sheet was full\n");
+            code = 2;
+        } else if (!sheet_->WritePng(options_.sheetPath, &error)) {
+            std::fprintf(stderr, "demo-render: %s\n", error.c_str());
+            code = 2;
+        }
+    }
     if (options_.bench)
         PrintBench(wallSeconds);
     return code;
@@ -479,6 +500,9 @@ int Renderer::Run() {
         headless::ScriptKey(key.frame, key.virtualKey);
     ResetShellState();
 
+    if (!options_.sheetPath.empty())
+        sheet_ =
+            std::make_unique<ContactSheet>(options_.sheetEvery, kShowEnd, options_.framesPerSecond);
     const double lastTime = std::min(options_.to, kShowEnd);
     expectedFrames_ = static_cast<long>(std::ceil(lastTime * options_.framesPerSecond)) + 1;
     if (!OpenOutputs())
@@ -519,12 +543,15 @@ std::string Usage() {
            "  --frame-only      only the 512 x 256 frame, without the display's black border\n"
            "  --keys F:KEY,...  key presses at given frames (Return, Escape, Space, a letter)\n"
            "  --bench           no files: time every frame, print a table per scene\n"
+           "  --sheet FILE.png  a contact sheet: a labelled thumbnail every 10 s of the show\n"
+           "  --every S         seconds between the sheet's thumbnails (0.5 to 180)\n"
            "  --progress        a progress line on standard error (default when it is a terminal)\n"
            "  --quiet           no progress line\n";
 }
 
 bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
     options->progress = isatty(2) != 0;
+    bool everyGiven = false;
     for (int i = 1; i < argc; i++) {
         const std::string option = argv[i];
         auto value = [&](std::string* text) {
@@ -568,6 +595,27 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
                 *error = "--video writes a .mp4 or a .mkv file";
                 return false;
             }
+        } else if (option == "--sheet") {
+            if (!value(&options->sheetPath))
+                return false;
+            if (fs::path(options->sheetPath).extension() != ".png") {
+                *error = "--sheet writes a .png file";
+                return false;
+            }
+            if (!CanWritePng()) {
+                *error = "--sheet is not available: this build has no PNG writer (it needs "
+                         "stb_image_write, Debian package libstb-dev)";
+                return false;
+            }
+        } else if (option == "--every") {
+            if (!value(&text))
+                return false;
+            if (!ParseNumber(text, &number) || number < 0.5 || number > kShowEnd) {
+                *error = "--every takes a number of seconds from 0.5 to 180";
+                return false;
+            }
+            options->sheetEvery = number;
+            everyGiven = true;
         } else if (option == "--quality") {
             if (!value(&text))
                 return false;
@@ -619,6 +667,17 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
     }
     if (options->bench && (!options->videoPath.empty() || !options->framesPath.empty())) {
         *error = "--bench writes no files: leave out --video and --frames";
+        return false;
+    }
+    if (!options->sheetPath.empty() &&
+        (options->bench || !options->videoPath.empty() || !options->framesPath.empty() ||
+         options->from != 0.0 || options->to != Options().to)) {
+        *error = "--sheet runs the whole show for its pictures alone: leave out --bench, "
+                 "--video, --frames, --from and --to";
+        return false;
+    }
+    if (everyGiven && options->sheetPath.empty()) {
+        *error = "--every spaces the thumbnails of --sheet: give --sheet too";
         return false;
     }
     const CaptureRequest& capture = options->capture;

@@ -29,6 +29,8 @@ struct Options {
     CaptureRequest capture;   // --scale, --size, --frame-only
     CaptureGeometry geometry; // what they give, settled by ParseOptions
     bool bestQuality = false; // .mp4: x264's slower "medium" preset at CRF 16
+    std::string sheetPath;    // a contact sheet of the show, as a PNG file
+    double sheetEvery = 10.0; // seconds of show between its thumbnails
     bool bench = false;       // time every frame and print a per-scene table
     bool progress = false;    // a progress line on standard error
     std::string ffmpeg = "ffmpeg";
