@@ -11,7 +11,9 @@
 #include <cmath>
 #include <cstring>
 
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+// The AVX2 and AVX-512 versions, chosen at run time. A build with DEMO_PORTABLE_PATHS (the CMake
+// option that tests the plain forms of the effects on x86) leaves them out too.
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__)) && !defined(DEMO_PORTABLE_PATHS)
 #define PARTICLES_HAVE_AVX2 1
 #include <immintrin.h>
 #endif
