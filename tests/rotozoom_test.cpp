@@ -256,9 +256,10 @@ using RotozoomFrames = ShowDataFolder;
 // corner; the end logo is added at (0, 0) to a black frame.
 TEST_F(RotozoomFrames, AreRebuiltFromTheStepsWithTheSecondReadingAsTime) {
     constexpr int64_t kStep = 500000;
-    // Rotozoom frames up to the one read at 132 s; the end logo entered at 150 s, its reading
-    // after the first present at 180 s.
-    const std::vector<double> times = {122.01, 125.5, 129.3, 131.99, 132.0, 150.0, 180.0};
+    // Rotozoom frames up to the one read at 132 s. The end logo is entered at 179.995 s, less
+    // than one reading step before 180 s: the frame is still drawn, as the logo's loop reads
+    // the clock after its present, and that reading is 180 s.
+    const std::vector<double> times = {122.01, 125.5, 129.3, 131.99, 132.0, 179.995, 180.0};
     const std::vector<PresentedFrame> frames = RunSceneAt(RunRotozoomScene, times, kStep);
     ASSERT_EQ(frames.size(), 6u);
 

@@ -2,12 +2,11 @@
 
 #include "fx/simd.h"
 
-#if defined(__SSE2__)
+#if defined(FX_SSE2)
 #include <emmintrin.h>
 #endif
-#if defined(__x86_64__) || defined(__i386__)
+#if defined(FX_AVX2_PATH)
 #include <immintrin.h>
-#define FX_AVX2_PATH 1
 #endif
 
 namespace {
@@ -28,7 +27,7 @@ inline uint32_t AddSaturated(uint32_t frame, uint32_t source) {
 // One clipped row of `count` pixels.
 inline void AddRow(const uint32_t* source, uint32_t* frame, int32_t count) {
     int32_t i = 0;
-#if defined(__SSE2__)
+#if defined(FX_SSE2)
     // A saturating unsigned byte add is the per-channel rule exactly; four pixels at a time.
     const __m128i colourBits = _mm_set1_epi32(static_cast<int>(kColourBits));
     for (; i + 4 <= count; i += 4) {

@@ -2,12 +2,11 @@
 
 #include "fx/simd.h"
 
-#if defined(__SSE2__)
+#if defined(FX_SSE2)
 #include <emmintrin.h>
 #endif
-#if defined(__x86_64__) || defined(__i386__)
+#if defined(FX_AVX2_PATH)
 #include <immintrin.h>
-#define FX_AVX2_PATH 1
 #endif
 
 BlockGrid blockGrid;
@@ -28,7 +27,7 @@ inline uint32_t TexelIndex(int32_t u, int32_t v) {
     return (static_cast<uint32_t>(v >> 8) & 0xFF00) | (static_cast<uint32_t>(u >> 16) & 0xFF);
 }
 
-#if defined(__SSE2__)
+#if defined(FX_SSE2)
 
 // Eight pixels of one block row: texels fetched one by one, light added four pixels at a time.
 // The texel vectors are built from registers: storing the eight texels to an array and loading

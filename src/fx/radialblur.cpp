@@ -5,12 +5,11 @@
 #include <algorithm>
 #include <array>
 
-#if defined(__SSE2__)
+#if defined(FX_SSE2)
 #include <emmintrin.h>
 #endif
-#if defined(__x86_64__) || defined(__i386__)
+#if defined(FX_AVX2_PATH)
 #include <immintrin.h>
-#define FX_AVX2_PATH 1
 #endif
 
 namespace {
@@ -67,7 +66,7 @@ void Ray(FrameBuffer frame, int32_t cx, int32_t cy, int sx, int sy) {
     }
 }
 
-#if defined(__SSE2__)
+#if defined(FX_SSE2)
 
 // The interior rule with each channel in a 16-bit lane (lane 3, the top byte, is dropped when
 // stored). _mm_mulhi_epu16 gives (a * b) >> 16 exactly: channel values are below 256 and both

@@ -3,7 +3,7 @@
 namespace {
 
 bool ProcessorHasAvx2() {
-#if defined(__x86_64__) || defined(__i386__)
+#if defined(FX_AVX2_PATH)
     // The check reads what the processor and the operating system's saved state allow; it
     // must be initialised first when it runs before other static constructors.
     __builtin_cpu_init();

@@ -1,11 +1,22 @@
 // Which vector instructions the effects use beyond the SSE2 that every x86-64 processor has.
 //
-// The blit and the block mapper have AVX2 code that is chosen at run time, so one program runs
-// on any x86-64 processor. Every path gives the same pixels, bit for bit.
+// The blit, the block mapper and the radial blur have AVX2 code that is chosen at run time, so
+// one program runs on any x86-64 processor. Every path gives the same pixels, bit for bit.
 #pragma once
 
+// Which code the effects are compiled with. FX_SSE2: the SSE2 forms, on x86 processors that have
+// it (all x86-64 ones). FX_AVX2_PATH: the AVX2 forms too, used where the processor has AVX2.
+// Other processors get the plain C++ forms; a build with DEMO_PORTABLE_PATHS defined (the CMake
+// option of that name) compiles those on x86 as well, so that they are tested there.
+#if defined(__SSE2__) && !defined(DEMO_PORTABLE_PATHS)
+#define FX_SSE2 1
+#endif
+#if (defined(__x86_64__) || defined(__i386__)) && !defined(DEMO_PORTABLE_PATHS)
+#define FX_AVX2_PATH 1
+#endif
+
 // Whether the effects use their AVX2 code now. On at start-up where the processor (and the
-// operating system) support AVX2; never on elsewhere.
+// operating system) support AVX2 and the AVX2 forms are compiled in; never on elsewhere.
 bool FxUsesAvx2();
 
 // Turns the AVX2 code on (only where it is supported) or off, and returns the previous state.
