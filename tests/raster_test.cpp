@@ -411,6 +411,42 @@ TEST_F(FaceTest, RenderPaintsTheNearestFaceLast) {
     EXPECT_GT(frame_.CountWritten(), 1000);
 }
 
+TEST_F(FaceTest, RenderDrawsWhatDrawFaceDrawsFaceByFace) {
+    // A cloud of random triangles around the origin, seen from around and inside it: faces
+    // turned away, faces past the guard window, and overlaps whose order shows.
+    std::mt19937 random(21);
+    std::uniform_real_distribution<float> coordinate(-6.0f, 6.0f);
+    std::vector<LwoBuilder::Point> points;
+    std::vector<LwoBuilder::Triangle> triangles;
+    for (uint16_t p = 0; p < 600; p += 3) {
+        const float cx = coordinate(random), cy = coordinate(random), cz = coordinate(random);
+        for (int k = 0; k < 3; ++k)
+            points.push_back({cx + coordinate(random) / 3, cy + coordinate(random) / 3,
+                              cz + coordinate(random) / 3});
+        triangles.push_back({p, static_cast<uint16_t>(p + 1), static_cast<uint16_t>(p + 2)});
+    }
+    auto object = Load(points, triangles);
+    const float cameras[][3] = {{0, 0, -20}, {15, 5, -10}, {0, -25, 1}, {1, 1, 1}};
+    for (const auto& position : cameras) {
+        const Vec3f at{position[0], position[1], position[2]};
+        const double length = std::sqrt(at.x * at.x + at.y * at.y + at.z * at.z);
+        CameraMatrix camera;
+        BuildCameraMatrix(camera, static_cast<float>(-at.x / length),
+                          static_cast<float>(-at.y / length), static_cast<float>(-at.z / length),
+                          0.3);
+        Frame rendered, byFace;
+        object->Render(camera, at, rendered.pixels.data());
+        object->TransformPoints(camera, at);
+        object->CalcEnvCoords();
+        object->CalcDepthKeys();
+        object->SortFaces();
+        for (int32_t i = object->faceCount - 1; i >= 0; --i)
+            object->DrawFace(at, byFace.pixels.data(), object->drawOrder[i]);
+        EXPECT_GT(byFace.CountWritten(), 2000) << at.x << "," << at.y << "," << at.z;
+        ASSERT_EQ(rendered.pixels, byFace.pixels) << at.x << "," << at.y << "," << at.z;
+    }
+}
+
 TEST_F(FaceTest, RenderWithoutFacesTransformsAndDrawsNothing) {
     EXPECT_TRUE(WriteFileBytes("points.lwo", LwoBuilder().Points({{0, 0, 10}}).Build()));
     Objet3d object;

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -194,6 +195,63 @@ void DrawTexturedTriangle(const uint32_t* texture, uint32_t* frameBuffer, int32_
                  m.Divide((c2.x - left.x) * 65536), m.Divide((c2.s - left.s) * 65536),
                  m.Divide((c2.t - left.t) * 65536), m.Divide((c2.x - right.x) * 65536),
                  m.Divide((c2.s - right.s) * 65536), m.Divide((c2.t - right.t) * 65536));
+    }
+}
+
+namespace {
+
+// Whether DrawFace draws the face: every corner inside the guard window, and the normal not
+// turned away from the camera (the same double arithmetic as DrawFace).
+inline bool FaceDrawn(const Objet3d& object, Vec3f cameraPosition, int32_t face) {
+    const int32_t a = object.faces[face * 3 + 0];
+    const int32_t b = object.faces[face * 3 + 1];
+    const int32_t c = object.faces[face * 3 + 2];
+    const bool inside = InsideGuardWindow(object.screenX[a], object.screenY[a]) &
+                        InsideGuardWindow(object.screenX[b], object.screenY[b]) &
+                        InsideGuardWindow(object.screenX[c], object.screenY[c]);
+    const float* p = &object.points[a * 3];
+    const float* n = &object.faceNormals[face * 3];
+    const double ex = static_cast<double>(p[0]) - cameraPosition.x;
+    const double ey = static_cast<double>(p[1]) - cameraPosition.y;
+    const double ez = static_cast<double>(p[2]) - cameraPosition.z;
+    return inside & !(ex * n[0] + ey * n[1] + ez * n[2] > 0.0);
+}
+
+// DrawFacesBackToFront's work arrays, kept from call to call.
+std::vector<int32_t> facesToDraw;
+std::vector<uint8_t> drawnScratch;
+
+} // namespace
+
+// About half the faces turn their back to the camera, in no order the processor can guess:
+// tested face by face in depth order, the tests cost a third as much as drawing (DrawFace was
+// 7% of the whole show). Here they run in face order without branches, and the depth-order
+// walk only writes each face into the list and moves on when it passes.
+void DrawFacesBackToFront(const Objet3d& object, Vec3f cameraPosition, uint32_t* frameBuffer) {
+    const int32_t count = object.faceCount;
+    facesToDraw.resize(static_cast<size_t>(count));
+    int32_t* list = facesToDraw.data();
+    // Which faces are drawn, by face number first...
+    std::vector<uint8_t>& drawn = drawnScratch;
+    drawn.resize(static_cast<size_t>(count));
+    for (int32_t f = 0; f < count; ++f)
+        drawn[f] = FaceDrawn(object, cameraPosition, f);
+    // ... then in depth order, farthest first.
+    int32_t n = 0;
+    for (int32_t i = count - 1; i >= 0; --i) {
+        const int32_t f = object.drawOrder[i];
+        list[n] = f;
+        n += drawn[f];
+    }
+    const uint32_t* texture = object.envMap.data;
+    for (int32_t k = 0; k < n; ++k) {
+        const int32_t* corner = &object.faces[list[k] * 3];
+        const int32_t a = corner[0], b = corner[1], c = corner[2];
+        DrawTexturedTriangle(
+            texture, frameBuffer, object.screenX[a], object.screenY[a], object.screenX[b],
+            object.screenY[b], object.screenX[c], object.screenY[c], object.envCoords[a * 2],
+            object.envCoords[a * 2 + 1], object.envCoords[b * 2], object.envCoords[b * 2 + 1],
+            object.envCoords[c * 2], object.envCoords[c * 2 + 1]);
     }
 }
 

@@ -29,3 +29,13 @@ constexpr int32_t kTextureCoordinateLimit = 0xFF0000;
 void DrawTexturedTriangle(const uint32_t* texture, uint32_t* frameBuffer, int32_t x0, int32_t y0,
                           int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t s0, int32_t t0,
                           int32_t s1, int32_t t1, int32_t s2, int32_t t2);
+
+class Objet3d;
+struct Vec3f;
+
+// Draws the object's faces in the order drawOrder[faceCount - 1] down to drawOrder[0], each as
+// Objet3d::DrawFace draws it (the same guard window and back-face tests, the same triangles in
+// the same order, so the same pixels), with the tests made first for every face in face order
+// and only the faces that pass visited in depth order. Keeps a work array from call to call;
+// not reentrant.
+void DrawFacesBackToFront(const Objet3d& object, Vec3f cameraPosition, uint32_t* frameBuffer);

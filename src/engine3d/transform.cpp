@@ -1,5 +1,6 @@
 #include "engine3d/objet3d.h"
 
+#include "engine3d/raster.h"
 #include "fx/numeric.h"
 
 #include <cmath>
@@ -21,9 +22,9 @@ void Objet3d::Render(const CameraMatrix& cameraMatrix, Vec3f cameraPosition,
     CalcEnvCoords();
     CalcDepthKeys();
     SortFaces();
-    // Farthest first, so that nearer faces paint over it.
-    for (int32_t i = faceCount - 1; i >= 0; --i)
-        DrawFace(cameraPosition, frameBuffer, drawOrder[i]);
+    // Farthest first, so that nearer faces paint over it: DrawFace for drawOrder[faceCount - 1]
+    // down to drawOrder[0], with the faces' tests made all at once.
+    DrawFacesBackToFront(*this, cameraPosition, frameBuffer);
 }
 
 void Objet3d::TransformPoints(const CameraMatrix& cameraMatrix, Vec3f cameraPosition) {
