@@ -30,6 +30,27 @@ struct GuardedFrame {
     }
 };
 
+// The vector forms a test runs in turn: AVX-512 and AVX2 where the processor has them, then
+// SSE2; the settings are put back afterwards.
+class EachVectorForm {
+  public:
+    EachVectorForm() : avx2_(FxUsesAvx2()), avx512_(SetFxUsesAvx512(true)) {
+        SetFxUsesAvx512(avx512_);
+    }
+    ~EachVectorForm() {
+        SetFxUsesAvx2(avx2_);
+        SetFxUsesAvx512(avx512_);
+    }
+    static constexpr const char* kNames[3] = {" AVX-512", " AVX2", " SSE2"};
+    static void Use(int form) {
+        SetFxUsesAvx2(form < 2);
+        SetFxUsesAvx512(form == 0);
+    }
+
+  private:
+    bool avx2_, avx512_;
+};
+
 uint32_t Grey(uint32_t level) {
     return level << 16 | level << 8 | level;
 }
@@ -101,18 +122,20 @@ TEST(RadialBlur, RaysKeepGreyLevelsFrom44To86) {
 }
 
 TEST(RadialBlur, CentresAtTheCornersAndEdgesStayInsideTheFrame) {
-    const bool avx2 = FxUsesAvx2();
-    for (bool useAvx2 : {true, false}) { // the AVX2 code where the processor has it, then SSE2
-        SetFxUsesAvx2(useAvx2);
+    EachVectorForm forms;
+    for (int form = 0; form < 3; ++form) {
+        EachVectorForm::Use(form);
         std::mt19937 random(7);
-        // Corners, edges, and centres whose quadrants leave 1 to 9 rows or columns (partial
-        // blocks of eight).
-        const int centres[][2] = {{0, 0},   {511, 0}, {0, 255},   {511, 255}, {0, 128},   {511, 7},
-                                  {256, 0}, {3, 255}, {255, 128}, {502, 246}, {9, 9},     {1, 254},
-                                  {510, 1}, {8, 200}, {300, 247}, {504, 100}, {100, 250}, {7, 7}};
+        // Corners, edges, and centres whose quadrants leave 1 to 17 rows or columns (partial
+        // blocks of eight and sixteen).
+        const int centres[][2] = {{0, 0},     {511, 0},   {0, 255}, {511, 255}, {0, 128},
+                                  {511, 7},   {256, 0},   {3, 255}, {255, 128}, {502, 246},
+                                  {9, 9},     {1, 254},   {510, 1}, {8, 200},   {300, 247},
+                                  {504, 100}, {100, 250}, {7, 7},   {20, 240},  {495, 17},
+                                  {16, 16},   {240, 239}};
         for (const auto& centre : centres) {
             SCOPED_TRACE(testing::Message()
-                         << centre[0] << "," << centre[1] << (useAvx2 ? " AVX2" : ""));
+                         << centre[0] << "," << centre[1] << EachVectorForm::kNames[form]);
             std::vector<uint32_t> picture = RandomFrame(&random, 0x00FFFFFF);
             GuardedFrame fast;
             std::copy(picture.begin(), picture.end(), fast.Pixels());
@@ -122,7 +145,6 @@ TEST(RadialBlur, CentresAtTheCornersAndEdgesStayInsideTheFrame) {
             ASSERT_TRUE(std::equal(picture.begin(), picture.end(), fast.Pixels()));
         }
     }
-    SetFxUsesAvx2(avx2);
     // At (0, 0) the top and left rays lead out at once: row 0 is the right ray alone.
     GuardedFrame frame(Grey(200));
     RadialBlur(frame.Pixels(), 0, 0);
@@ -147,9 +169,9 @@ TEST(RadialBlur, CentreOutsideTheFrameIsClampedIntoIt) {
 }
 
 TEST(RadialBlur, MatchesThePlainVersionOnRandomFramesAndCentres) {
-    const bool avx2 = FxUsesAvx2();
-    for (bool useAvx2 : {true, false}) {
-        SetFxUsesAvx2(useAvx2);
+    EachVectorForm forms;
+    for (int form = 0; form < 3; ++form) {
+        EachVectorForm::Use(form);
         std::mt19937 random(2024);
         for (int trial = 0; trial < 40; ++trial) {
             // Full-range noise, then dim noise, then noise with top bytes set (cleared by the
@@ -160,8 +182,7 @@ TEST(RadialBlur, MatchesThePlainVersionOnRandomFramesAndCentres) {
             int cx = random() % 512, cy = random() % 256;
             RadialBlur(fast.data(), cx, cy);
             ReferenceRadialBlur(plain.data(), cx, cy);
-            ASSERT_EQ(plain, fast) << "centre " << cx << "," << cy << (useAvx2 ? " AVX2" : "");
+            ASSERT_EQ(plain, fast) << "centre " << cx << "," << cy << EachVectorForm::kNames[form];
         }
     }
-    SetFxUsesAvx2(avx2);
 }

@@ -226,7 +226,7 @@ constexpr int32_t WeightOffset(int32_t major) {
     return major * (major - 1) / 2;
 }
 struct WeightTable {
-    uint16_t words[WeightOffset(512) + 8]; // 8 more: loads of eight may run past the last row
+    uint16_t words[WeightOffset(512) + 16]; // 16 more: loads of 16 may run past the last row
     WeightTable() {
         for (int32_t major = 1; major < 512; ++major) {
             words[WeightOffset(major)] = 0;
@@ -435,6 +435,177 @@ __attribute__((target("avx2"))) void QuadrantAvx2(FrameBuffer frame, int32_t cx,
     }
 }
 
+// The same with AVX-512: sixteen pixels per register, so part B takes sixteen rows a column at
+// a time in tiles of 16 x 16, the diagonal neighbours come in with one valignd, and masks
+// replace the blends. (Measured side by side, centre (256, 128): AVX2 80 us per blur, this
+// 51 us.)
+#define FX_AVX512 __attribute__((target("avx512f,avx512bw")))
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+
+// All sixteen lanes. (The zero-masked forms of a few instructions below are the plain ones
+// with this mask: GCC 12 warns about the plain forms' undefined start values, and about those
+// of the shuffles, which have no such form; its warning is switched off for this part.)
+constexpr __mmask16 kAll16 = 0xFFFF;
+
+struct Halves16 {
+    __m512i a; // blue | red << 16 per pixel
+    __m512i c; // green per pixel
+};
+
+FX_AVX512 inline Halves16 Split16(__m512i pixels) {
+    return {_mm512_and_si512(pixels, _mm512_set1_epi32(0x00FF00FF)),
+            _mm512_and_si512(_mm512_maskz_srli_epi32(kAll16, pixels, 8), _mm512_set1_epi32(0xFF))};
+}
+
+FX_AVX512 inline __m512i Join16(Halves16 h) {
+    return _mm512_or_si512(h.a, _mm512_maskz_slli_epi32(kAll16, h.c, 8));
+}
+
+// Sixteen diagonal weights from 16-bit words, each in both 16-bit halves of its lane.
+FX_AVX512 inline __m512i LoadWeights16(const uint16_t* words) {
+    const __m512i w = _mm512_maskz_cvtepu16_epi32(
+        kAll16, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(words)));
+    return _mm512_or_si512(w, _mm512_maskz_slli_epi32(kAll16, w, 16));
+}
+
+FX_AVX512 inline Halves16 Blend16(Halves16 own, Halves16 diagonal, Halves16 axis, __m512i w) {
+    const __m512i ownWeight = _mm512_set1_epi16(1507);
+    const __m512i maximum = _mm512_set1_epi16(255);
+    const __m512i rest = _mm512_sub_epi16(_mm512_setzero_si512(), w); // 65536 - w
+    Halves16 out;
+    out.a = _mm512_min_epi16(_mm512_add_epi16(_mm512_mulhi_epu16(own.a, ownWeight),
+                                              _mm512_add_epi16(_mm512_mulhi_epu16(diagonal.a, w),
+                                                               _mm512_mulhi_epu16(axis.a, rest))),
+                             maximum);
+    out.c = _mm512_min_epi16(_mm512_add_epi16(_mm512_mulhi_epu16(own.c, ownWeight),
+                                              _mm512_add_epi16(_mm512_mulhi_epu16(diagonal.c, w),
+                                                               _mm512_mulhi_epu16(axis.c, rest))),
+                             maximum);
+    return out;
+}
+
+// Lanes 0 ... n - 1 counted from the centre outward, in memory order (see OutwardMask).
+template <int sx> inline __mmask16 OutwardMask16(int32_t n) {
+    const uint32_t first = (1u << n) - 1;
+    return static_cast<__mmask16>(sx > 0 ? first : first << (16 - n));
+}
+
+FX_AVX512 inline __m512i MaskLoad16(const uint32_t* p, __mmask16 mask) {
+    return _mm512_maskz_loadu_epi32(mask, p);
+}
+
+// Rows of a 16 x 16 tile of 32-bit words become its columns.
+FX_AVX512 inline void Transpose16(__m512i r[16]) {
+    __m512i t[16], u[16];
+    for (int k = 0; k < 16; k += 2) {
+        t[k] = _mm512_unpacklo_epi32(r[k], r[k + 1]);
+        t[k + 1] = _mm512_unpackhi_epi32(r[k], r[k + 1]);
+    }
+    // u[4k + m], 128-bit lane L: column 4L + m of rows 4k ... 4k + 3.
+    for (int k = 0; k < 16; k += 4) {
+        u[k] = _mm512_unpacklo_epi64(t[k], t[k + 2]);
+        u[k + 1] = _mm512_unpackhi_epi64(t[k], t[k + 2]);
+        u[k + 2] = _mm512_unpacklo_epi64(t[k + 1], t[k + 3]);
+        u[k + 3] = _mm512_unpackhi_epi64(t[k + 1], t[k + 3]);
+    }
+    for (int m = 0; m < 4; ++m) {
+        const __m512i x0 = _mm512_shuffle_i32x4(u[m], u[4 + m], 0x44);
+        const __m512i x1 = _mm512_shuffle_i32x4(u[m], u[4 + m], 0xEE);
+        const __m512i y0 = _mm512_shuffle_i32x4(u[8 + m], u[12 + m], 0x44);
+        const __m512i y1 = _mm512_shuffle_i32x4(u[8 + m], u[12 + m], 0xEE);
+        r[m] = _mm512_shuffle_i32x4(x0, y0, 0x88);
+        r[4 + m] = _mm512_shuffle_i32x4(x0, y0, 0xDD);
+        r[8 + m] = _mm512_shuffle_i32x4(x1, y1, 0x88);
+        r[12 + m] = _mm512_shuffle_i32x4(x1, y1, 0xDD);
+    }
+}
+
+template <int sx>
+FX_AVX512 void PartAAvx512(uint32_t* row, const uint32_t* toward, int32_t dy, int32_t columns) {
+    const int32_t end = dy - 1 < columns ? dy - 1 : columns;
+    const uint16_t* weights = weightTable.Row(dy);
+    const __m512i reverse = _mm512_setr_epi32(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
+    for (int32_t t = 1; t <= end; t += 16) {
+        const int32_t first = sx > 0 ? t : -t - 15;
+        __m512i w = LoadWeights16(weights + t);
+        if (sx < 0)
+            w = _mm512_maskz_permutexvar_epi32(kAll16, reverse, w);
+        const __mmask16 mask = t + 15 <= end ? kAll16 : OutwardMask16<sx>(end - t + 1);
+        const Halves16 result = Blend16(Split16(MaskLoad16(row + first, mask)),
+                                        Split16(MaskLoad16(toward + first - sx, mask)),
+                                        Split16(MaskLoad16(toward + first, mask)), w);
+        _mm512_mask_storeu_epi32(row + first, mask, Join16(result));
+    }
+}
+
+// Part B of up to sixteen rows, as PartBBlockAvx2 does eight.
+template <int sx>
+FX_AVX512 void PartBBlockAvx512(uint32_t* const* rows, int32_t count, int32_t dy0,
+                                int32_t columns) {
+    if (dy0 + 1 > columns)
+        return;
+    alignas(64) uint32_t start[16];
+    for (int k = 0; k < 16; ++k)
+        start[k] = rows[k][sx * dy0];
+    Halves16 previous = Split16(_mm512_load_si512(start));
+    for (int32_t t0 = dy0 + 1; t0 <= columns; t0 += 16) {
+        const int32_t n = columns - t0 + 1 < 16 ? columns - t0 + 1 : 16;
+        const int32_t first = sx > 0 ? t0 : -t0 - 15;
+        const __mmask16 mask = n == 16 ? kAll16 : OutwardMask16<sx>(n);
+        __m512i tile[16];
+        for (int k = 0; k < 16; ++k)
+            tile[k] = MaskLoad16(rows[k] + first, mask);
+        Transpose16(tile);
+        const bool firstTile = t0 == dy0 + 1;
+#pragma GCC unroll 16
+        for (int c = 0; c < 16; ++c) {
+            if (c >= n)
+                break;
+            const int j = sx > 0 ? c : 15 - c;
+            const Halves16 carry =
+                Split16(_mm512_set1_epi32(static_cast<int>(rows[-1][sx * (t0 + c - 1)])));
+            Halves16 diagonal;
+            diagonal.a = _mm512_alignr_epi32(previous.a, carry.a, 15);
+            diagonal.c = _mm512_alignr_epi32(previous.c, carry.c, 15);
+            const Halves16 own = Split16(tile[j]);
+            previous =
+                Blend16(own, diagonal, previous, LoadWeights16(weightTable.Row(t0 + c) + dy0));
+            if (firstTile) {
+                const __mmask16 started = static_cast<__mmask16>((2u << c) - 1);
+                previous.a = _mm512_mask_blend_epi32(started, own.a, previous.a);
+                previous.c = _mm512_mask_blend_epi32(started, own.c, previous.c);
+            }
+            tile[j] = Join16(previous);
+        }
+        Transpose16(tile);
+        for (int k = 0; k < count; ++k)
+            _mm512_mask_storeu_epi32(rows[k] + first, mask, tile[k]);
+    }
+}
+
+template <int sx, int sy> FX_AVX512 void QuadrantAvx512(FrameBuffer frame, int32_t cx, int32_t cy) {
+    const int32_t columns = sx > 0 ? 511 - cx : cx;
+    const int32_t rows = sy > 0 ? 255 - cy : cy;
+    constexpr int stride = sy * kFrameWidth;
+    uint32_t* const centre = frame + cy * kFrameWidth + cx;
+    for (int32_t dy = 1; dy <= rows; ++dy)
+        PartAAvx512<sx>(centre + dy * stride, centre + (dy - 1) * stride, dy, columns);
+    for (int32_t dy = 1; dy <= rows; dy += 16) {
+        const int32_t count = rows - dy + 1 < 16 ? rows - dy + 1 : 16;
+        uint32_t* block[17];
+        for (int k = -1; k < 16; ++k)
+            block[k + 1] = centre + (dy + (k < count ? k : count - 1)) * stride;
+        PartBBlockAvx512<sx>(block + 1, count, dy, columns);
+    }
+}
+
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
+
 #endif // FX_AVX2_PATH
 
 } // namespace
@@ -458,6 +629,13 @@ void RadialBlur(FrameBuffer frame, int32_t cx, int32_t cy) {
     Ray(frame, cx, cy, 0, 1);
 
 #if defined(FX_AVX2_PATH)
+    if (FxUsesAvx512()) {
+        QuadrantAvx512<1, 1>(frame, cx, cy);
+        QuadrantAvx512<-1, 1>(frame, cx, cy);
+        QuadrantAvx512<1, -1>(frame, cx, cy);
+        QuadrantAvx512<-1, -1>(frame, cx, cy);
+        return;
+    }
     if (FxUsesAvx2()) {
         QuadrantAvx2<1, 1>(frame, cx, cy);
         QuadrantAvx2<-1, 1>(frame, cx, cy);
