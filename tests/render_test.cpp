@@ -107,7 +107,14 @@ TEST(Render, WritesAVideoOfTheRightLength) {
     ASSERT_EQ(std::system(command.c_str()), 0);
     double duration = std::atof(ReadFileBytes("duration.txt").c_str());
     EXPECT_NEAR(duration, 1.0, 1.0 / 30);
-    EXPECT_FALSE(fs::exists("clip.mp4.audio.wav")); // the temporary files are gone
+    command = "ffprobe -v error -select_streams a:0 -show_entries stream=codec_name,duration "
+              "-of default=nw=1:nk=1 clip.mp4 > audio.txt";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const std::string audio = ReadFileBytes("audio.txt");
+    EXPECT_EQ(audio.substr(0, 4), "aac\n");
+    EXPECT_NEAR(std::atof(audio.c_str() + 4), 1.0, 0.05);
+    EXPECT_FALSE(fs::exists("clip.mp4.audio.m4a")); // the temporary files are gone
+    EXPECT_FALSE(fs::exists("clip.mp4.video.mp4"));
 }
 
 TEST(Render, SaysClearlyWhenFfmpegIsMissing) {
