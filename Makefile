@@ -70,6 +70,31 @@ test-windows: windows
 	@cmake --build --preset windows-x64 -j $(JOBS)
 	@ctest --preset windows-x64 -j $(JOBS)
 
+# The show in a web browser: build/web holds the page (index.html, demo.js, demo.wasm and
+# demo.data), one static folder for any web server. `make serve` serves it on port 8000.
+.PHONY: web serve test-web bench-web
+web:
+	@./scripts/install-deps.sh web
+	@cmake --preset $(HOST_PRESET) >/dev/null
+	@cmake --build --preset $(HOST_PRESET) -j $(JOBS) --target data demo-render
+	@./scripts/build-libopenmpt.sh web
+	@cmake --preset web -DDEMO_DATA_FROM="$(CURDIR)/build/$(HOST_PRESET)/data" >/dev/null
+	@cmake --build --preset web -j $(JOBS)
+	@echo "The page: build/web/index.html (make serve, then http://localhost:8000/)"
+
+serve:
+	@echo "Serving build/web on http://localhost:8000/ (Ctrl+C stops)"
+	@cd build/web && python3 -m http.server 8000 --bind 127.0.0.1
+
+# The page in headless Chromium: loading, a click, pictures, music, keys, failures, and frames
+# equal to the native program's.
+test-web: web
+	@/usr/bin/python3 tests/web/web_test.py build/web build/$(HOST_PRESET)
+
+# The scene work per frame in headless Chromium, median and worst per scene.
+bench-web: web
+	@/usr/bin/python3 tests/web/web_test.py build/web build/$(HOST_PRESET) --bench
+
 sanitize:
 	@$(MAKE) --no-print-directory test PRESET=sanitize
 

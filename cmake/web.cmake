@@ -13,14 +13,14 @@ add_executable(demo src/shell/main.cpp)
 target_link_libraries(demo PRIVATE demo_core platform_web)
 set_target_properties(demo PROPERTIES
     RUNTIME_OUTPUT_DIRECTORY ${DEMO_WEB_DIR}
-    LINK_DEPENDS ${CMAKE_BINARY_DIR}/data/.complete)
+    LINK_DEPENDS "${CMAKE_BINARY_DIR}/data/.complete;${PROJECT_SOURCE_DIR}/src/platform/web/asyncify.txt")
 add_dependencies(demo data)
 
 target_link_options(demo PRIVATE
     # The scenes' frame loops yield to the browser at every presented frame. Only the functions
     # on the way from main down to that wait are rewritten for it (src/platform/web/asyncify.txt).
     -sASYNCIFY
-    -sASYNCIFY_ADVISE
+    -sASYNCIFY_ONLY=@${PROJECT_SOURCE_DIR}/src/platform/web/asyncify.txt
     -sALLOW_MEMORY_GROWTH
     # The page starts the program on a click, and hears how it ended.
     -sINVOKE_RUN=0

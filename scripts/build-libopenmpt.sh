@@ -1,7 +1,7 @@
 #!/bin/sh
 # Builds libopenmpt as a static library for a target the system has no package for:
 #
-#     scripts/build-libopenmpt.sh windows-x64|windows-x86
+#     scripts/build-libopenmpt.sh windows-x64|windows-x86|web
 #
 # The source is Debian's own libopenmpt source package, fetched with `apt-get source` into
 # build/libopenmpt/src (a deb-src entry for the running Debian release is added when the system
@@ -13,10 +13,23 @@ set -eu
 
 target="${1:-}"
 case "$target" in
-windows-x64) host=x86_64-w64-mingw32; flags="-O2" ;;
-windows-x86) host=i686-w64-mingw32; flags="-O2 -msse2 -mfpmath=sse" ;;
+windows-x64)
+    host=x86_64-w64-mingw32
+    cc="$host-gcc-posix" cxx="$host-g++-posix" flags="-O2"
+    ;;
+windows-x86)
+    host=i686-w64-mingw32
+    cc="$host-gcc-posix" cxx="$host-g++-posix" flags="-O2 -msse2 -mfpmath=sse"
+    ;;
+web)
+    # emscripten (Debian's emcc needs NODE_PATH to find its JavaScript parser). The library
+    # throws on damaged modules, so it is built to let callers catch that.
+    export NODE_PATH=/usr/share/nodejs
+    host=wasm32-unknown-none
+    cc=emcc cxx=em++ flags="-O3 -fexceptions" wrap_configure=emconfigure wrap_make=emmake
+    ;;
 *)
-    echo "usage: $0 windows-x64|windows-x86" >&2
+    echo "usage: $0 windows-x64|windows-x86|web" >&2
     exit 2
     ;;
 esac
@@ -65,8 +78,8 @@ fetch_source() {
     fi
 }
 
-command -v "$host-g++-posix" >/dev/null || {
-    echo "$host-g++-posix is missing (make windows installs the mingw-w64 cross compilers)" >&2
+command -v "$cxx" >/dev/null || {
+    echo "$cxx is missing (make windows and make web install their compilers)" >&2
     exit 1
 }
 
@@ -77,8 +90,8 @@ rm -rf "$work" "$prefix"
 mkdir -p "$work"
 echo "Building libopenmpt for $target (static, without optional codecs) in $work"
 cd "$work"
-"$source_dir/configure" --host="$host" \
-    CC="$host-gcc-posix" CXX="$host-g++-posix" CFLAGS="$flags" CXXFLAGS="$flags" \
+${wrap_configure:-} "$source_dir/configure" --host="$host" \
+    CC="$cc" CXX="$cxx" CFLAGS="$flags" CXXFLAGS="$flags" \
     --prefix="$prefix" --disable-shared --enable-static \
     --without-zlib --without-mpg123 --without-ogg --without-vorbis --without-vorbisfile \
     --without-portaudio --without-portaudiocpp --without-sndfile --without-flac \
@@ -88,7 +101,7 @@ cd "$work"
     tail -n 30 configure.log >&2
     exit 1
 }
-make -j "$(nproc 2>/dev/null || echo 2)" >make.log 2>&1 || {
+${wrap_make:-} make -j "$(nproc 2>/dev/null || echo 2)" >make.log 2>&1 || {
     tail -n 30 make.log >&2
     exit 1
 }

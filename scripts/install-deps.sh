@@ -4,6 +4,8 @@
 #     scripts/install-deps.sh            the Linux program, its tools and tests
 #     scripts/install-deps.sh windows    and the Windows build: cross compilers, Wine, and what
 #                                        fetching and building libopenmpt's source needs
+#     scripts/install-deps.sh web        and the web build: emscripten, and Chromium with its
+#                                        driver for the tests
 #
 # Safe to run again: it does nothing when everything is already there. Uses sudo when not root.
 set -eu
@@ -25,8 +27,14 @@ windows)
   dpkg-dev xz-utils
 "
     ;;
+web)
+    PACKAGES="$PACKAGES
+  emscripten nodejs python3 python3-selenium chromium chromium-driver
+  dpkg-dev xz-utils
+"
+    ;;
 *)
-    echo "usage: $0 [windows]" >&2
+    echo "usage: $0 [windows|web]" >&2
     exit 2
     ;;
 esac

@@ -206,15 +206,16 @@ inline bool FaceDrawn(const Objet3d& object, Vec3f cameraPosition, int32_t face)
     const int32_t a = object.faces[face * 3 + 0];
     const int32_t b = object.faces[face * 3 + 1];
     const int32_t c = object.faces[face * 3 + 2];
-    const bool inside = InsideGuardWindow(object.screenX[a], object.screenY[a]) &
-                        InsideGuardWindow(object.screenX[b], object.screenY[b]) &
-                        InsideGuardWindow(object.screenX[c], object.screenY[c]);
+    // Bitwise on purpose: all three tests, no branch.
+    const bool inside = static_cast<int>(InsideGuardWindow(object.screenX[a], object.screenY[a])) &
+                        static_cast<int>(InsideGuardWindow(object.screenX[b], object.screenY[b])) &
+                        static_cast<int>(InsideGuardWindow(object.screenX[c], object.screenY[c]));
     const float* p = &object.points[a * 3];
     const float* n = &object.faceNormals[face * 3];
     const double ex = static_cast<double>(p[0]) - cameraPosition.x;
     const double ey = static_cast<double>(p[1]) - cameraPosition.y;
     const double ez = static_cast<double>(p[2]) - cameraPosition.z;
-    return inside & !(ex * n[0] + ey * n[1] + ez * n[2] > 0.0);
+    return static_cast<int>(inside) & static_cast<int>(!(ex * n[0] + ey * n[1] + ez * n[2] > 0.0));
 }
 
 // DrawFacesBackToFront's work arrays, kept from call to call.

@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr uint32_t kColourBits = 0x00FFFFFF;
+[[maybe_unused]] constexpr uint32_t kColourBits = 0x00FFFFFF; // only the SIMD paths mask with it
 
 // One pixel: each of red, green and blue added with saturation at 255; bits 24-31 cleared.
 inline uint32_t AddSaturated(uint32_t frame, uint32_t source) {

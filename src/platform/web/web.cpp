@@ -6,15 +6,11 @@
 // loops stay as they are: every presented frame yields to the browser (ASYNCIFY) until the next
 // animation frame, at most 60 times a second.
 //
-// The page's address may carry settings for tests and measurements:
-//   ?virtual-clock        the counter advances exactly 1/60 s per presented frame, as in the
-//                         offline renderer, and frames follow each other as fast as they can
-//   &hash-frames=A,B,...  records a hash of the frame shown at those frame numbers (from 0)
-//                         in Module.frameHashes (FNV-1a, 64 bits, over the blue, green and red
-//                         bytes of the 512 x 256 frame, row by row), for comparison with
-//                         frames of the native program
-//   &bench                times the work of every frame (from one present to the next, without
-//                         the waiting) and reports the median and worst per scene at the end
+// The page's address may carry settings for tests and measurements (index.html has the others):
+//   ?virtual-clock   the counter advances exactly 1/60 s per presented frame, as in the offline
+//                    renderer, and frames follow each other as fast as they can
+//   &bench           times the work of every frame (from one present to the next, without the
+//                    waiting) and reports the median and worst per scene at the end
 #include "platform/backend.h"
 
 #include <emscripten.h>
@@ -22,6 +18,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -58,23 +55,9 @@ EM_JS(int, WebSetting, (const char* name), {
     return new URLSearchParams(window.location.search).has(UTF8ToString(name)) ? 1 : 0;
 });
 
-EM_JS(int, WebIsHashFrame, (long frame), {
-    const list = new URLSearchParams(window.location.search).get('hash-frames');
-    if (!list)
-        return 0;
-    if (!Module.hashFrameSet)
-        Module.hashFrameSet = new Set(list.split(',').map(Number));
-    return Module.hashFrameSet.has(frame) ? 1 : 0;
-});
-
-EM_JS(void, WebRecordHash, (long frame, uint32_t high, uint32_t low), {
-    Module.frameHashes = Module.frameHashes || {};
-    Module.frameHashes[frame] =
-        high.toString(16).padStart(8, '0') + low.toString(16).padStart(8, '0');
-});
-
-EM_JS(void, WebDraw, (const uint8_t* rgba, int width, int height), {
-    Module.showPicture(HEAPU8.subarray(rgba, rgba + width * height * 4), width, height);
+// Hands the page the picture of presented frame number `frame` (from 0).
+EM_JS(void, WebDraw, (const uint8_t* rgba, int width, int height, long frame), {
+    Module.showPicture(HEAPU8.subarray(rgba, rgba + width * height * 4), width, height, frame);
 });
 
 // Waits for the browser's next animation frame, at most 60 frames a second; in virtual-clock
@@ -115,18 +98,6 @@ EM_JS(void, WebReportBench, (const char* report), {
     Module.benchReport = UTF8ToString(report);
     console.log(Module.benchReport);
 });
-
-// FNV-1a over the blue, green and red bytes of the frame's 512 x 256 pixels at (64, 112).
-uint64_t FrameHash(const uint8_t* pixels, long pitch) {
-    uint64_t hash = 14695981039346656037ull;
-    for (int y = 112; y < 112 + 256; y++) {
-        const uint8_t* row = pixels + y * pitch + 64 * 4;
-        for (int x = 0; x < 512 * 4; x += 4)
-            for (int channel = 0; channel < 3; channel++)
-                hash = (hash ^ row[x + channel]) * 1099511628211ull;
-    }
-    return hash;
-}
 
 void RecordBenchFrame(double milliseconds) {
     const double seconds = static_cast<double>(web.presents) / 60.0; // the virtual clock
@@ -220,12 +191,6 @@ uint32_t FreshSurfaceWord() {
 void ShowPicture(const uint8_t* pixels, long pitch, int width, int height) {
     if (web.bench && web.presents > 0)
         RecordBenchFrame(WebNow() - web.workStart);
-    if (web.virtualClock && WebIsHashFrame(web.presents)) {
-        const uint64_t hash = FrameHash(pixels, pitch);
-        WebRecordHash(web.presents, static_cast<uint32_t>(hash >> 32),
-                      static_cast<uint32_t>(hash));
-    }
-
     // 0x00RRGGBB words become the canvas's red, green, blue and opaque alpha bytes.
     const int shownWidth = std::min(width, kDisplayWidth);
     const int shownHeight = std::min(height, kDisplayHeight);
@@ -239,7 +204,7 @@ void ShowPicture(const uint8_t* pixels, long pitch, int width, int height) {
             target[3] = 255;
         }
     }
-    WebDraw(web.rgba.data(), kDisplayWidth, kDisplayHeight);
+    WebDraw(web.rgba.data(), kDisplayWidth, kDisplayHeight, web.presents);
 
     web.presents++;
     if (web.virtualClock)

@@ -1,0 +1,225 @@
+#!/usr/bin/python3
+"""The show's page in headless Chromium, driven through chromium-driver:
+
+    tests/web/web_test.py PAGE_DIR NATIVE_BUILD_DIR          the checks below
+    tests/web/web_test.py PAGE_DIR NATIVE_BUILD_DIR --bench  the scene work per frame, measured
+
+PAGE_DIR is the built page (build/web); NATIVE_BUILD_DIR a native build whose demo-render and
+data/ give the frames the page must equal. The page is served from a local web server on a free
+port. Prints one line per check and ends with 1 if any failed.
+"""
+import functools
+import http.server
+import os
+import shutil
+import socket
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+from selenium import webdriver
+from selenium.webdriver.chrome.service import Service
+
+# One frame of each scene, and one across the change from particles to object (frame numbers
+# at 60 frames per second, from the first frame of the show).
+HASH_FRAMES = [600, 2101, 2820, 4200, 5100, 6000, 7680, 9000]
+
+
+class Checks:
+    def __init__(self):
+        self.failures = 0
+
+    def check(self, description, passed, detail=''):
+        print(('ok   - ' if passed else 'FAIL - ') + description +
+              (' (' + detail + ')' if detail and not passed else ''), flush=True)
+        if not passed:
+            self.failures += 1
+
+
+def serve(folder):
+    """A web server for the folder on a free port of this machine; returns its address."""
+    handler = functools.partial(QuietHandler, directory=folder)
+    server = http.server.ThreadingHTTPServer(('127.0.0.1', 0), handler)
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    return 'http://127.0.0.1:%d/' % server.server_address[1]
+
+
+class QuietHandler(http.server.SimpleHTTPRequestHandler):
+    def log_message(self, *args):
+        pass
+
+
+def browser(download_dir):
+    options = webdriver.ChromeOptions()
+    options.binary_location = '/usr/bin/chromium'
+    for argument in ['--headless=new', '--no-sandbox', '--disable-gpu', '--disable-dev-shm-usage',
+                     '--disable-background-networking', '--disable-component-update',
+                     '--disable-sync', '--no-first-run', '--disable-quic',
+                     '--autoplay-policy=no-user-gesture-required', '--window-size=1400,1000']:
+        options.add_argument(argument)
+    options.add_experimental_option('prefs', {
+        'download.default_directory': download_dir,
+        'download.prompt_for_download': False,
+        'profile.default_content_setting_values.automatic_downloads': 1,
+    })
+    options.set_capability('goog:loggingPrefs', {'browser': 'ALL'})
+    driver = webdriver.Chrome(service=Service('/usr/bin/chromedriver'), options=options)
+    driver.set_script_timeout(30)
+    return driver
+
+
+def wait_until(condition, seconds, step=0.2):
+    end = time.time() + seconds
+    while time.time() < end:
+        value = condition()
+        if value:
+            return value
+        time.sleep(step)
+    return condition()
+
+
+def canvas_sum(driver):
+    """Sum of the red, green and blue bytes of the frame area of the canvas."""
+    return driver.execute_script("""
+        const data = document.getElementById('canvas').getContext('2d')
+            .getImageData(64, 112, 512, 256).data;
+        let sum = 0;
+        for (let i = 0; i < data.length; i += 4) sum += data[i] + data[i + 1] + data[i + 2];
+        return sum;""")
+
+
+def canvas_pixels(driver):
+    return driver.execute_script("""
+        return Array.from(document.getElementById('canvas').getContext('2d')
+            .getImageData(64, 112, 512, 256).data.filter((_, i) => i % 64 == 0));""")
+
+
+def end_line(driver):
+    return driver.execute_script('return Module.endLine || null;')
+
+
+def console_errors(driver):
+    return [entry['message'] for entry in driver.get_log('browser') if entry['level'] == 'SEVERE']
+
+
+def frame_hash(bmp_path):
+    """FNV-1a, 32 bits, over the blue, green and red bytes of the 512 x 256 frame at (64, 112)
+    of a 640 x 480 display picture written by demo-render, row by row: as the page hashes."""
+    with open(bmp_path, 'rb') as f:
+        data = f.read()
+    offset = int.from_bytes(data[10:14], 'little')
+    height = int.from_bytes(data[22:26], 'little', signed=True)
+    row_bytes = 640 * 3
+    value = 0x811c9dc5
+    for y in range(112, 112 + 256):
+        row = y if height < 0 else 479 - y  # top row first when the height is negative
+        start = offset + row * row_bytes + 64 * 3
+        for byte in data[start:start + 512 * 3]:
+            value = ((value ^ byte) * 16777619) & 0xFFFFFFFF
+    return '%08x' % value
+
+
+def native_hashes(native_build, frames):
+    hashes = {}
+    work = tempfile.mkdtemp(prefix='web-test-native-')
+    try:
+        os.symlink(os.path.join(native_build, 'data'), os.path.join(work, 'data'))
+        for frame in frames:
+            out = os.path.join(work, 'frames-%d' % frame)
+            subprocess.run([os.path.join(native_build, 'demo-render'), '--quiet', '--frames', out,
+                            '--from', repr(frame / 60), '--to', repr((frame + 0.5) / 60)],
+                           cwd=work, check=True, stdout=subprocess.DEVNULL)
+            hashes[frame] = frame_hash(os.path.join(out, 'frame_000000.bmp'))
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+    return hashes
+
+
+def main():
+    page_dir, native_build = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
+    bench = '--bench' in sys.argv[3:]
+    address = serve(page_dir)
+    downloads = tempfile.mkdtemp(prefix='web-test-downloads-')
+    driver = browser(downloads)
+    checks = Checks()
+    try:
+        if bench:
+            driver.get(address + '?virtual-clock&bench&autostart')
+            report = wait_until(lambda: driver.execute_script('return Module.benchReport;'), 900, 1)
+            print(report or 'no report: the show did not end in time')
+            return 0 if report else 1
+
+        # A visitor: the page, a click, pictures, music, a screenshot, Escape.
+        driver.get(address)
+        ready = wait_until(lambda: 'click' in driver.find_element('id', 'start').text, 60)
+        checks.check('the page loads and asks for a click', bool(ready))
+        driver.find_element('id', 'panel').click()
+        checks.check('a picture appears on the canvas', wait_until(lambda: canvas_sum(driver) > 0, 30))
+        first = canvas_pixels(driver)
+        time.sleep(1.5)
+        checks.check('the picture changes over time', canvas_pixels(driver) != first)
+
+        def audio_state():
+            return driver.execute_script(
+                'return [Module.audio.framesPulled, performance.now(), Module.audio.context ? '
+                'Module.audio.context.sampleRate : 0];')
+        pulled1, now1, rate = audio_state()
+        time.sleep(20)
+        pulled2, now2, _ = audio_state()
+        elapsed = (now2 - now1) / 1000
+        played = (pulled2 - pulled1) / rate if rate else 0
+        # A tenth of a second per minute, and one buffer of 2048 frames for where it was read.
+        allowed = 0.1 * elapsed / 60 + 2048 / (rate or 48000)
+        checks.check('Web Audio pulls the music in step with the clock',
+                     rate > 0 and abs(played - elapsed) <= allowed,
+                     'played %.3f s in %.3f s' % (played, elapsed))
+
+        driver.find_element('tag name', 'body').send_keys('\ue007')  # Return
+        grab = os.path.join(downloads, 'grab_1.bmp')
+        checks.check('Return downloads grab_1.bmp of 393,274 bytes',
+                     wait_until(lambda: os.path.exists(grab) and
+                                os.path.getsize(grab) == 393274, 15))
+        driver.find_element('tag name', 'body').send_keys('\ue00c')  # Escape
+        line = wait_until(lambda: end_line(driver), 10)
+        checks.check('Escape ends the show with exit code 0', (line or '').startswith('Exit code 0'),
+                     repr(line))
+        errors = console_errors(driver)
+        checks.check('no error on the console', not errors, '; '.join(errors))
+
+        # Failures show on the page.
+        for setting, code, text in [
+                ('remove=data/mirel.xm', 1,
+                 'MIDAS error: Unable to read module file data/mirel.xm: No such file or directory'),
+                ('cut=data/mirel.xm', 1, 'MIDAS error: Invalid module file data/mirel.xm: '),
+                ('remove=data/particules/forme.bmp', 9999, 'a fatal error')]:
+            driver.get(address + '?autostart&' + setting)
+            line = wait_until(lambda: end_line(driver), 60) or ''
+            checks.check('with %s the page says exit code %d' % (setting, code),
+                         line.startswith('Exit code %d' % code) and text in line, repr(line))
+
+        # The same pixels as the native program, frame for frame, on the virtual clock.
+        driver.get(address + '?virtual-clock&autostart&hash-frames=' +
+                   ','.join(str(frame) for frame in HASH_FRAMES))
+        got = wait_until(lambda: driver.execute_script(
+            'const h = Module.frameHashes || {}; return Object.keys(h).length >= %d ? h : null;'
+            % len(HASH_FRAMES)), 900, 1) or {}
+        expected = native_hashes(native_build, HASH_FRAMES)
+        for frame in HASH_FRAMES:
+            checks.check('frame %d equals the native one' % frame,
+                         got.get(str(frame)) == expected[frame],
+                         '%s, native %s' % (got.get(str(frame)), expected[frame]))
+    finally:
+        driver.quit()
+        shutil.rmtree(downloads, ignore_errors=True)
+
+    if checks.failures:
+        print('%d check(s) failed' % checks.failures)
+        return 1
+    print('All checks passed')
+    return 0
+
+
+if __name__ == '__main__':
+    sys.exit(main())
