@@ -167,7 +167,9 @@ BENCHMARK_CAPTURE(Blur, fast_sse2, Version::kFastSse2)
     ->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(Map, grid_plain, false, Version::kPlain)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(Map, grid_fast, false, Version::kFast)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(Map, grid_fast_avx2, false, Version::kFastAvx2)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(Map, grid_fast_sse2, false, Version::kFastSse2)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(Map, masked_plain, true, Version::kPlain)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(Map, masked_fast, true, Version::kFast)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(Map, masked_fast_avx2, true, Version::kFastAvx2)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(Map, masked_fast_sse2, true, Version::kFastSse2)->Unit(benchmark::kMicrosecond);

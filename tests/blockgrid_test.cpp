@@ -160,9 +160,11 @@ TEST(BlockGrid, MaskedMapperSkipsEmptyBlocksAndNeverDrawsTheFirstRowAndColumn) {
 }
 
 TEST(BlockGrid, MatchesThePlainVersionOnRandomGrids) {
-    const bool avx2 = FxUsesAvx2();
-    for (bool useAvx2 : {true, false}) { // the AVX2 code where the processor has it, then SSE2
-        SetFxUsesAvx2(useAvx2);
+    const bool avx2 = FxUsesAvx2(), avx512 = FxUsesAvx512();
+    // AVX-512 and AVX2 where the processor has them, then SSE2.
+    for (int form = 0; form < 3; ++form) {
+        SetFxUsesAvx2(form < 2);
+        SetFxUsesAvx512(form == 0);
         std::mt19937 random(99);
         std::vector<uint32_t> texture(256 * 256);
         for (uint32_t& word : texture)
@@ -195,8 +197,9 @@ TEST(BlockGrid, MatchesThePlainVersionOnRandomGrids) {
             }
             for (int i = 0; i < kFramePixels; ++i)
                 ASSERT_EQ(plain[i], fast[i])
-                    << "trial " << trial << " pixel " << i << (useAvx2 ? " AVX2" : "");
+                    << "trial " << trial << " pixel " << i << " form " << form;
         }
     }
     SetFxUsesAvx2(avx2);
+    SetFxUsesAvx512(avx512);
 }

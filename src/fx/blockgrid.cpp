@@ -203,6 +203,96 @@ __attribute__((target("avx2"))) void MapGridMaskedAvx2(const uint32_t* texture, 
                 DrawBlockAvx2(texture, BlockAddress(frame, j, i), j, i);
 }
 
+// A block with AVX-512: two block rows per register (lanes 0-7 row 2m, lanes 8-15 row 2m + 1),
+// their sixteen texels in one gather. Every row's edge values are the corner's plus r steps and
+// every pixel's the row's left value plus k steps, as low 32 bits of products: the same sums of
+// wrapping steps as above. (Measured side by side on the benchmark's grid, CPU time on a busy
+// 2-core machine: AVX2 132 us per frame, SSE2 127 us, this 98 us; the gathers cost most.)
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+// GCC 12 warns about the undefined start values inside its own AVX-512 intrinsics.
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#endif
+
+#define FX_AVX512 __attribute__((target("avx512f,avx512bw")))
+
+// The eight rows' values of one plane: left edge and step per pixel.
+struct PlaneRows {
+    __m256i left, step;
+};
+
+FX_AVX512 inline PlaneRows RowsOf(int32_t left, int32_t leftStep, int32_t right,
+                                  int32_t rightStep) {
+    const __m256i rows = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    const __m256i l = _mm256_add_epi32(_mm256_set1_epi32(left),
+                                       _mm256_mullo_epi32(_mm256_set1_epi32(leftStep), rows));
+    const __m256i r = _mm256_add_epi32(_mm256_set1_epi32(right),
+                                       _mm256_mullo_epi32(_mm256_set1_epi32(rightStep), rows));
+    return {l, _mm256_srai_epi32(_mm256_sub_epi32(r, l), 3)};
+}
+
+// The values of rows 2m and 2m + 1 (`pair` selects them) for their sixteen pixels.
+FX_AVX512 inline __m512i PairValues(const PlaneRows& plane, __m512i pair, __m512i columns) {
+    const __m512i left =
+        _mm512_maskz_permutexvar_epi32(0xFFFF, pair, _mm512_castsi256_si512(plane.left));
+    const __m512i step =
+        _mm512_maskz_permutexvar_epi32(0xFFFF, pair, _mm512_castsi256_si512(plane.step));
+    return _mm512_add_epi32(left, _mm512_mullo_epi32(step, columns));
+}
+
+FX_AVX512 inline void DrawBlockAvx512(const uint32_t* texture, uint32_t* out, int j, int i) {
+    const BlockEdges edges(j, i);
+    const PlaneRows u = RowsOf(edges.uL, edges.duL, edges.uR, edges.duR);
+    const PlaneRows v = RowsOf(edges.vL, edges.dvL, edges.vR, edges.dvR);
+    const PlaneRows light = RowsOf(edges.lL, edges.dlL, edges.lR, edges.dlR);
+    const __m512i columns = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 0, 1, 2, 3, 4, 5, 6, 7);
+    const __m512i lowByte = _mm512_set1_epi32(0xFF);
+    for (int m = 0; m < 4; ++m, out += 2 * kFrameWidth) {
+        const __m512i pair = _mm512_setr_epi32(2 * m, 2 * m, 2 * m, 2 * m, 2 * m, 2 * m, 2 * m,
+                                               2 * m, 2 * m + 1, 2 * m + 1, 2 * m + 1, 2 * m + 1,
+                                               2 * m + 1, 2 * m + 1, 2 * m + 1, 2 * m + 1);
+        const __m512i us = PairValues(u, pair, columns);
+        const __m512i vs = PairValues(v, pair, columns);
+        const __m512i lights = PairValues(light, pair, columns);
+        const __m512i index = _mm512_or_si512(
+            _mm512_and_si512(_mm512_maskz_srai_epi32(0xFFFF, vs, 8), _mm512_set1_epi32(0xFF00)),
+            _mm512_and_si512(_mm512_maskz_srli_epi32(0xFFFF, us, 16), lowByte));
+        const __m512i texels =
+            _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), 0xFFFF, index, texture, 4);
+        const __m512i level = _mm512_maskz_srai_epi32(0xFFFF, lights, 8);
+        const __m512i low = _mm512_and_si512(level, lowByte);
+        // Blue takes the level itself when it lies in 0 ... 255, else 255.
+        const __mmask16 inRange = _mm512_testn_epi32_mask(level, _mm512_set1_epi32(~0xFF));
+        const __m512i blue = _mm512_mask_blend_epi32(inRange, lowByte, low);
+        const __m512i addend =
+            _mm512_or_si512(blue, _mm512_or_si512(_mm512_maskz_slli_epi32(0xFFFF, low, 8),
+                                                  _mm512_maskz_slli_epi32(0xFFFF, low, 16)));
+        const __m512i pixels =
+            _mm512_and_si512(_mm512_adds_epu8(texels, addend), _mm512_set1_epi32(0x00FFFFFF));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm512_castsi512_si256(pixels));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + kFrameWidth),
+                            _mm512_maskz_extracti64x4_epi64(0xF, pixels, 1));
+    }
+}
+
+FX_AVX512 void MapGridAvx512(const uint32_t* texture, FrameBuffer frame) {
+    for (int i = 0; i < kBlockRows; ++i)
+        for (int j = 0; j < kBlockColumns; ++j)
+            DrawBlockAvx512(texture, BlockAddress(frame, j, i), j, i);
+}
+
+FX_AVX512 void MapGridMaskedAvx512(const uint32_t* texture, FrameBuffer frame) {
+    for (int i = 1; i < kBlockRows; ++i)
+        for (int j = 1; j < kBlockColumns; ++j)
+            if (!BlockIsEmpty(j, i))
+                DrawBlockAvx512(texture, BlockAddress(frame, j, i), j, i);
+}
+
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
+
 #endif
 
 } // namespace
@@ -213,6 +303,8 @@ void MapBlock(const uint32_t* texture, uint32_t* blockTopLeft, int j, int i) {
 
 void MapGrid(const uint32_t* texture, FrameBuffer frame) {
 #if defined(FX_AVX2_PATH)
+    if (FxUsesAvx512())
+        return MapGridAvx512(texture, frame);
     if (FxUsesAvx2())
         return MapGridAvx2(texture, frame);
 #endif
@@ -223,6 +315,8 @@ void MapGrid(const uint32_t* texture, FrameBuffer frame) {
 
 void MapGridMasked(const uint32_t* texture, FrameBuffer frame) {
 #if defined(FX_AVX2_PATH)
+    if (FxUsesAvx512())
+        return MapGridMaskedAvx512(texture, frame);
     if (FxUsesAvx2())
         return MapGridMaskedAvx2(texture, frame);
 #endif
