@@ -102,9 +102,11 @@ TEST(BlitAdditive, NothingIsDrawnForSizesOfZeroOrBelow) {
 }
 
 TEST(BlitAdditive, MatchesThePlainVersionOnRandomSpritesAndPositions) {
-    const bool avx2 = FxUsesAvx2();
-    for (bool useAvx2 : {true, false}) { // the AVX2 code where the processor has it, then SSE2
-        SetFxUsesAvx2(useAvx2);
+    const bool avx2 = FxUsesAvx2(), avx512 = FxUsesAvx512();
+    // AVX-512 and AVX2 where the processor has them, then SSE2.
+    for (int form = 0; form < 3; ++form) {
+        SetFxUsesAvx2(form < 2);
+        SetFxUsesAvx512(form == 0);
         std::mt19937 random(1234);
         std::vector<uint32_t> fast(kFramePixels), plain(kFramePixels);
         for (uint32_t& word : fast)
@@ -119,8 +121,9 @@ TEST(BlitAdditive, MatchesThePlainVersionOnRandomSpritesAndPositions) {
                 word = random() & (trial % 2 ? 0xFFFFFFFF : 0x003F3F3F); // bright, or dim
             BlitAdditive(sprite.data(), width, height, fast.data(), x, y);
             ReferenceBlitAdditive(sprite.data(), width, height, plain.data(), x, y);
-            ASSERT_EQ(plain, fast) << "trial " << trial << (useAvx2 ? " AVX2" : "");
+            ASSERT_EQ(plain, fast) << "trial " << trial << " form " << form;
         }
     }
     SetFxUsesAvx2(avx2);
+    SetFxUsesAvx512(avx512);
 }

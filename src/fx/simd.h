@@ -23,7 +23,8 @@ bool FxUsesAvx2();
 // For tests and benchmarks, which check and time the code that runs without AVX2.
 bool SetFxUsesAvx2(bool enabled);
 
-// Whether the radial blur and the block mapper use their AVX-512 code (AVX-512F and BW) now: on
+// Whether the blit, the radial blur and the block mapper use their AVX-512 code (AVX-512F and
+// BW) now: on
 // at start-up where the processor and the operating system support it, while the AVX2 code is
 // on too.
 bool FxUsesAvx512();
