@@ -443,6 +443,7 @@ __attribute__((target("avx2"))) void QuadrantAvx2(FrameBuffer frame, int32_t cx,
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#pragma GCC diagnostic ignored "-Wuninitialized"
 #endif
 
 // All sixteen lanes. (The zero-masked forms of a few instructions below are the plain ones
@@ -547,10 +548,10 @@ FX_AVX512 void PartBBlockAvx512(uint32_t* const* rows, int32_t count, int32_t dy
                                 int32_t columns) {
     if (dy0 + 1 > columns)
         return;
-    alignas(64) uint32_t start[16];
+    uint32_t start[16];
     for (int k = 0; k < 16; ++k)
         start[k] = rows[k][sx * dy0];
-    Halves16 previous = Split16(_mm512_load_si512(start));
+    Halves16 previous = Split16(_mm512_loadu_si512(start));
     for (int32_t t0 = dy0 + 1; t0 <= columns; t0 += 16) {
         const int32_t n = columns - t0 + 1 < 16 ? columns - t0 + 1 : 16;
         const int32_t first = sx > 0 ? t0 : -t0 - 15;
