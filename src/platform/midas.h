@@ -2,8 +2,9 @@
 // module in the background, the music-sync callback, shutdown and error texts.
 //
 // One implementation over libopenmpt (platform/midas_openmpt.cpp) serves every back end, Windows
-// included; each back end only supplies the audio output (the sound part of platform/backend.h). Where the shell tests a
-// result, zero means failure, and MIDASgetLastError / MIDASgetErrorMessage then tell why.
+// included; each back end only supplies the audio output (the sound part of platform/backend.h).
+// Where the shell tests a result, zero means failure, and MIDASgetLastError and
+// MIDASgetErrorMessage then tell why.
 // All functions are called from the program's one thread; the music renders on the audio side.
 #pragma once
 

@@ -3,7 +3,7 @@
 //
 // On Windows this is the real API (DEMO_NATIVE_WIN32 is then defined). Elsewhere the same names,
 // types and values are declared here and implemented by the back end linked into the program
-// (src/platform/sdl or src/platform/headless); only what the shell calls is declared. Windows
+// (src/platform/sdl, headless or web); only what the shell calls is declared. Windows
 // builds of the tests and tools define DEMO_EMULATED_WIN32 to get the declared subset with the
 // headless back end there too, so that they run exactly as they do elsewhere.
 #pragma once

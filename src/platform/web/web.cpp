@@ -26,7 +26,7 @@ namespace {
 
 constexpr int kDisplayWidth = 640;
 constexpr int kDisplayHeight = 480;
-constexpr int64_t kTicksPerSecond = 1000000; // the counter counts microseconds
+constexpr int64_t kTicksPerSecond = 1000000;       // the counter counts microseconds
 constexpr int64_t kVirtualTicksPerFrame = 1000000; // 60 of them make the virtual second
 
 struct BenchScene {
@@ -49,7 +49,8 @@ struct WebState {
 
 WebState web;
 
-// --- The page's side ---
+// --- The page's side (JavaScript, kept as written) ---
+// clang-format off
 
 EM_JS(int, WebSetting, (const char* name), {
     return new URLSearchParams(window.location.search).has(UTF8ToString(name)) ? 1 : 0;
@@ -98,6 +99,7 @@ EM_JS(void, WebReportBench, (const char* report), {
     Module.benchReport = UTF8ToString(report);
     console.log(Module.benchReport);
 });
+// clang-format on
 
 void RecordBenchFrame(double milliseconds) {
     const double seconds = static_cast<double>(web.presents) / 60.0; // the virtual clock
@@ -151,9 +153,8 @@ bool CreateNativeWindow(const char*, DWORD, int, int, int, int) {
     web.virtualClock = WebSetting("virtual-clock") != 0;
     web.bench = WebSetting("bench") != 0;
     if (web.bench) {
-        web.benchScenes = {{"particles", 35, {}},     {"object", 60, {}},
-                           {"ball", 75, {}},          {"rippled plane", 90, {}},
-                           {"planes", 122, {}},       {"rotozoom", 132, {}},
+        web.benchScenes = {{"particles", 35, {}},     {"object", 60, {}},  {"ball", 75, {}},
+                           {"rippled plane", 90, {}}, {"planes", 122, {}}, {"rotozoom", 132, {}},
                            {"end logo", 180.05, {}}};
         std::atexit(ReportBenchAtExit);
     }
