@@ -151,6 +151,19 @@ if [ ! -f "$WINEPREFIX/.ready" ]; then
 fi
 "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 
+# The program calls the system's own window and display functions, not an emulation of them.
+imports() { # imports DLL FUNCTION: demo.exe imports FUNCTION from DLL
+    x86_64-w64-mingw32-objdump -p "$build/demo.exe" |
+        awk -v dll="$1" -v fn="$2" 'tolower($0) ~ "dll name: " tolower(dll) { inside = 1; next }
+                                    /DLL Name:/ { inside = 0 }
+                                    inside && $NF == fn { found = 1 }
+                                    END { exit !found }'
+}
+check "demo.exe takes DirectDrawCreate from ddraw.dll" imports ddraw.dll DirectDrawCreate
+check "demo.exe takes CreateWindowExA from user32.dll" imports user32.dll CreateWindowExA
+check "demo.exe takes PeekMessageA from user32.dll" imports user32.dll PeekMessageA
+check "demo.exe takes waveOutOpen from winmm.dll" imports winmm.dll waveOutOpen
+
 echo "== A 640 x 480 screen"
 start_x 640x480
 
