@@ -265,6 +265,15 @@ void SortByDepthFast(float* keys, int32_t* indices, int32_t count) {
         const bool equalsNext = p + 1 < n && s.sortedKeys[p] == s.sortedKeys[p + 1];
         s.tiedBefore[p + 1] = s.tiedBefore[p] + (equalsPrevious || equalsNext);
     }
+    if (s.tiedBefore[n] > static_cast<int32_t>(n / 16)) {
+        // Equal keys all over (a mesh seen along a plane of symmetry pairs most faces): nearly
+        // every range would go through the partition steps, which the quicksort alone does
+        // faster. (A torus seen along its plane of symmetry: the quicksort 50 us, the mixed way
+        // 162 us.)
+        SetDepthSortArrays(keys, indices);
+        SortByDepth(0, count - 1);
+        return;
+    }
     SortKnowingOrder(keys, indices, 0, count - 1);
 }
 
