@@ -2,6 +2,7 @@
 // coordinates and depth keys.
 #include "engine3d/camera.h"
 #include "engine3d/objet3d.h"
+#include "fx/numeric.h"
 
 #include "support/lwo_builder.h"
 #include "support/process_capture.h"
@@ -9,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <limits>
 #include <memory>
 #include <random>
 #include <vector>
@@ -202,6 +205,52 @@ TEST_F(TransformTest, ProjectionTruncatesTowardZeroAndRejectsNothing) {
         EXPECT_EQ(object->screenX[i], columns[i]) << "point " << i;
         EXPECT_EQ(object->screenY[i], rows[i]) << "point " << i;
     }
+}
+
+TEST_F(TransformTest, EveryPointFollowsTheOnePointRuleWhateverItsPlaceInTheArray) {
+    // Enough points for whole groups of eight and a rest, some on the camera plane (z = 0),
+    // some not numbers, some far enough to leave the 32-bit range when projected.
+    std::mt19937 random(5);
+    std::uniform_real_distribution<float> coordinate(-40.0f, 40.0f);
+    std::vector<LwoBuilder::Point> points(45);
+    for (auto& p : points)
+        p = {coordinate(random), coordinate(random), coordinate(random)};
+    points[3] = {7.0f, 2.0f, 0.0f};    // on the camera plane
+    points[12] = {1e9f, 3.0f, 1e-30f}; // projects far beyond the 32-bit range
+    points[20] = {-5.0f, 1e30f, 2.0f}; // so does its row
+    auto object = Load(points);
+    for (int i = 0; i < 45 * 3; ++i)
+        object->pointNormals[i] = coordinate(random) / 40.0f;
+    object->points[9 * 3 + 2] = std::numeric_limits<float>::quiet_NaN();
+    object->SetPosition(0.0f, 0.0f, 0.0f);
+    const CameraMatrix camera = Camera(0.0f, 0.0f, 1.0f); // looking along +z
+    object->TransformPoints(camera, Vec3f{0.0f, 0.0f, 0.0f});
+    const float* m = camera.m;
+    for (int i = 0; i < 45; ++i) {
+        SCOPED_TRACE(i);
+        const double q[3] = {object->points[i * 3], object->points[i * 3 + 1],
+                             object->points[i * 3 + 2]};
+        const double n[3] = {object->pointNormals[i * 3], object->pointNormals[i * 3 + 1],
+                             object->pointNormals[i * 3 + 2]};
+        float v[3], w[3];
+        for (int r = 0; r < 3; ++r) {
+            v[r] = static_cast<float>(m[r * 3] * q[0] + m[r * 3 + 1] * q[1] + m[r * 3 + 2] * q[2]);
+            w[r] = static_cast<float>(m[r * 3] * n[0] + m[r * 3 + 1] * n[1] + m[r * 3 + 2] * n[2]);
+            EXPECT_EQ(0, std::memcmp(&v[r], &object->viewPoints[i * 3 + r], 4));
+            EXPECT_EQ(0, std::memcmp(&w[r], &object->viewNormals[i * 3 + r], 4));
+        }
+        const bool centre = v[2] == 0.0f || std::isnan(v[2]);
+        EXPECT_EQ(object->screenX[i],
+                  centre ? 256
+                         : TruncateToInt32(static_cast<double>(v[0]) * 256.0f / v[2] + 256.0f));
+        EXPECT_EQ(object->screenY[i],
+                  centre ? 128
+                         : TruncateToInt32(static_cast<double>(v[1]) * 256.0f / v[2] + 128.0f));
+    }
+    EXPECT_EQ(object->screenX[3], 256);
+    EXPECT_EQ(object->screenX[9], 256);
+    EXPECT_EQ(object->screenX[12], 0);
+    EXPECT_EQ(object->screenY[20], 0);
 }
 
 TEST_F(TransformTest, ObjectPositionMovesPointsButNotNormals) {
