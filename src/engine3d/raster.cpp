@@ -200,16 +200,28 @@ void DrawTexturedTriangle(const uint32_t* texture, uint32_t* frameBuffer, int32_
 
 namespace {
 
+// A point's screen position and environment-map coordinates side by side, so that a corner
+// is one load in the passes below instead of three from three arrays.
+struct ScreenCorner {
+    int32_t x, y, s, t;
+};
+
+// DrawFacesBackToFront's work arrays, kept from call to call.
+std::vector<ScreenCorner> cornersScratch;
+std::vector<int32_t> facesToDraw;
+std::vector<uint8_t> drawnScratch;
+
 // Whether DrawFace draws the face: every corner inside the guard window, and the normal not
 // turned away from the camera (the same double arithmetic as DrawFace).
-inline bool FaceDrawn(const Objet3d& object, Vec3f cameraPosition, int32_t face) {
+inline bool FaceDrawn(const Objet3d& object, const ScreenCorner* corners, Vec3f cameraPosition,
+                      int32_t face) {
     const int32_t a = object.faces[face * 3 + 0];
     const int32_t b = object.faces[face * 3 + 1];
     const int32_t c = object.faces[face * 3 + 2];
     // Bitwise on purpose: all three tests, no branch.
-    const bool inside = static_cast<int>(InsideGuardWindow(object.screenX[a], object.screenY[a])) &
-                        static_cast<int>(InsideGuardWindow(object.screenX[b], object.screenY[b])) &
-                        static_cast<int>(InsideGuardWindow(object.screenX[c], object.screenY[c]));
+    const bool inside = static_cast<int>(InsideGuardWindow(corners[a].x, corners[a].y)) &
+                        static_cast<int>(InsideGuardWindow(corners[b].x, corners[b].y)) &
+                        static_cast<int>(InsideGuardWindow(corners[c].x, corners[c].y));
     const float* p = &object.points[a * 3];
     const float* n = &object.faceNormals[face * 3];
     const double ex = static_cast<double>(p[0]) - cameraPosition.x;
@@ -217,10 +229,6 @@ inline bool FaceDrawn(const Objet3d& object, Vec3f cameraPosition, int32_t face)
     const double ez = static_cast<double>(p[2]) - cameraPosition.z;
     return static_cast<int>(inside) & static_cast<int>(!(ex * n[0] + ey * n[1] + ez * n[2] > 0.0));
 }
-
-// DrawFacesBackToFront's work arrays, kept from call to call.
-std::vector<int32_t> facesToDraw;
-std::vector<uint8_t> drawnScratch;
 
 } // namespace
 
@@ -230,13 +238,18 @@ std::vector<uint8_t> drawnScratch;
 // walk only writes each face into the list and moves on when it passes.
 void DrawFacesBackToFront(const Objet3d& object, Vec3f cameraPosition, uint32_t* frameBuffer) {
     const int32_t count = object.faceCount;
+    cornersScratch.resize(static_cast<size_t>(object.pointCount));
+    ScreenCorner* corners = cornersScratch.data();
+    for (int32_t i = 0; i < object.pointCount; ++i)
+        corners[i] = {object.screenX[i], object.screenY[i], object.envCoords[i * 2],
+                      object.envCoords[i * 2 + 1]};
     facesToDraw.resize(static_cast<size_t>(count));
     int32_t* list = facesToDraw.data();
     // Which faces are drawn, by face number first...
     std::vector<uint8_t>& drawn = drawnScratch;
     drawn.resize(static_cast<size_t>(count));
     for (int32_t f = 0; f < count; ++f)
-        drawn[f] = FaceDrawn(object, cameraPosition, f);
+        drawn[f] = FaceDrawn(object, corners, cameraPosition, f);
     // ... then in depth order, farthest first.
     int32_t n = 0;
     for (int32_t i = count - 1; i >= 0; --i) {
@@ -247,12 +260,11 @@ void DrawFacesBackToFront(const Objet3d& object, Vec3f cameraPosition, uint32_t*
     const uint32_t* texture = object.envMap.data;
     for (int32_t k = 0; k < n; ++k) {
         const int32_t* corner = &object.faces[list[k] * 3];
-        const int32_t a = corner[0], b = corner[1], c = corner[2];
-        DrawTexturedTriangle(
-            texture, frameBuffer, object.screenX[a], object.screenY[a], object.screenX[b],
-            object.screenY[b], object.screenX[c], object.screenY[c], object.envCoords[a * 2],
-            object.envCoords[a * 2 + 1], object.envCoords[b * 2], object.envCoords[b * 2 + 1],
-            object.envCoords[c * 2], object.envCoords[c * 2 + 1]);
+        const ScreenCorner& a = corners[corner[0]];
+        const ScreenCorner& b = corners[corner[1]];
+        const ScreenCorner& c = corners[corner[2]];
+        DrawTexturedTriangle(texture, frameBuffer, a.x, a.y, b.x, b.y, c.x, c.y, a.s, a.t, b.s, b.t,
+                             c.s, c.t);
     }
 }
 
