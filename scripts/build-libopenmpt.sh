@@ -2,6 +2,8 @@
 # Builds libopenmpt as a static library for a target the system has no package for:
 #
 #     scripts/build-libopenmpt.sh windows-x64|windows-x86|web
+#     scripts/build-libopenmpt.sh source      only fetches the source (builds can then run side
+#                                             by side)
 #
 # The source is Debian's own libopenmpt source package, fetched with `apt-get source` into
 # build/libopenmpt/src (a deb-src entry for the running Debian release is added when the system
@@ -28,8 +30,9 @@ web)
     host=wasm32-unknown-none
     cc=emcc cxx=em++ flags="-O3 -fexceptions" wrap_configure=emconfigure wrap_make=emmake
     ;;
+source) ;;
 *)
-    echo "usage: $0 windows-x64|windows-x86|web" >&2
+    echo "usage: $0 windows-x64|windows-x86|web|source" >&2
     exit 2
     ;;
 esac
@@ -78,12 +81,13 @@ fetch_source() {
     fi
 }
 
+fetch_source
+[ "$target" = source ] && exit 0
 command -v "$cxx" >/dev/null || {
     echo "$cxx is missing (make windows and make web install their compilers)" >&2
     exit 1
 }
 
-fetch_source
 source_dir="$(ls -d "$base"/src/libopenmpt-*/ | head -n 1)"
 work="$base/build-$target"
 rm -rf "$work" "$prefix"
