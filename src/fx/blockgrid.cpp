@@ -207,7 +207,8 @@ __attribute__((target("avx2"))) void MapGridMaskedAvx2(const uint32_t* texture, 
 // their sixteen texels in one gather. Every row's edge values are the corner's plus r steps and
 // every pixel's the row's left value plus k steps, as low 32 bits of products: the same sums of
 // wrapping steps as above. (Measured side by side on the benchmark's grid, CPU time on a busy
-// 2-core machine: AVX2 132 us per frame, SSE2 127 us, this 98 us; the gathers cost most.)
+// 2-core machine, in two sessions: AVX2 132 and 77 us per frame, SSE2 127 and 129 us, this 98
+// and 75 us. The gathers cost most; against AVX2 the gain is small and varies.)
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 // GCC 12 warns about the undefined start values inside its own AVX-512 intrinsics.
