@@ -11,6 +11,5 @@ foreach(config "windowed 0 0" "fullscreen_noflip 1 0")
     target_compile_definitions(shell_${name}_test PRIVATE
         DEMO_FULLSCREEN=${fullscreen} DEMO_FLIPCHAIN=${flipchain})
     target_link_libraries(shell_${name}_test PRIVATE test_support GTest::gtest_main)
-    gtest_discover_tests(shell_${name}_test DISCOVERY_MODE PRE_TEST
-                         WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+    add_suite_tests(shell_${name}_test)
 endforeach()
