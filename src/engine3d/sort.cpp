@@ -1,13 +1,14 @@
 #include "engine3d/sort.h"
 
 #include "engine3d/objet3d.h"
+#include "fx/simd.h"
 
 #include <cmath>
 #include <cstring>
 #include <utility>
 #include <vector>
 
-#if defined(__SSE2__)
+#if defined(FX_SSE2)
 #include <emmintrin.h>
 #endif
 
@@ -119,7 +120,7 @@ void PartitionByMasks(float* keys, int32_t* indices, int32_t lo, int32_t hi, int
         const int32_t end = count - w * 64 < 64 ? count - w * 64 : 64;
         uint64_t below = 0, above = 0;
         int32_t k = 0;
-#if defined(__SSE2__) && !defined(DEMO_PORTABLE_PATHS)
+#if defined(FX_SSE2)
         const __m128 p = _mm_set1_ps(pivot);
         for (; k + 4 <= end; k += 4) {
             const __m128 four = _mm_loadu_ps(key + k);
@@ -247,23 +248,22 @@ void SortByDepthFast(float* keys, int32_t* indices, int32_t count) {
     s.indices.assign(indices, indices + n);
     s.sortedKeys.resize(n);
     s.sortedIndices.resize(n);
-    bool tied = false;
     for (size_t p = 0; p < n; ++p) {
         s.sortedKeys[p] = FromOrderBits(static_cast<uint32_t>(s.items[p] >> 32));
         s.sortedIndices[p] = s.indices[static_cast<uint32_t>(s.items[p])];
-        tied = tied || (p > 0 && s.sortedKeys[p] == s.sortedKeys[p - 1]);
     }
-    if (!tied) { // every key differs: the one sorted order is the quicksort's too
-        std::memcpy(keys, s.sortedKeys.data(), n * sizeof(float));
-        std::memcpy(indices, s.sortedIndices.data(), n * sizeof(int32_t));
-        return;
-    }
+    // How many entries before each sorted position have a key equal to a neighbour's.
     s.tiedBefore.resize(n + 1);
     s.tiedBefore[0] = 0;
     for (size_t p = 0; p < n; ++p) {
         const bool equalsPrevious = p > 0 && s.sortedKeys[p] == s.sortedKeys[p - 1];
         const bool equalsNext = p + 1 < n && s.sortedKeys[p] == s.sortedKeys[p + 1];
         s.tiedBefore[p + 1] = s.tiedBefore[p] + (equalsPrevious || equalsNext);
+    }
+    if (s.tiedBefore[n] == 0) { // every key differs: the one sorted order is the quicksort's too
+        std::memcpy(keys, s.sortedKeys.data(), n * sizeof(float));
+        std::memcpy(indices, s.sortedIndices.data(), n * sizeof(int32_t));
+        return;
     }
     if (s.tiedBefore[n] > static_cast<int32_t>(n / 16)) {
         // Equal keys all over (a mesh seen along a plane of symmetry pairs most faces): nearly

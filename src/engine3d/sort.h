@@ -19,6 +19,6 @@ void SortByDepth(int32_t lo, int32_t hi);
 // a radix sort finds the order of the keys; where no two keys are equal that order is the
 // result, and only ranges that hold equal keys are partitioned as the quicksort does it. Keys
 // that are not numbers, or equal keys in more than one entry in sixteen, leave it all to the
-// quicksort (which then works on these arrays, as if
-// set by SetDepthSortArrays). Keeps work arrays from call to call; not reentrant.
+// quicksort (which then works on these arrays, as if set by SetDepthSortArrays). Keeps work
+// arrays from call to call; not reentrant.
 void SortByDepthFast(float* keys, int32_t* indices, int32_t count);

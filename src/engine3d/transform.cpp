@@ -2,15 +2,13 @@
 
 #include "engine3d/raster.h"
 #include "fx/numeric.h"
+#include "fx/simd.h"
 
 #include <cmath>
 
-// The AVX-512 form of TransformPoints, chosen at run time (left out by the portable-paths build).
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__)) && !defined(DEMO_PORTABLE_PATHS)
-#define TRANSFORM_AVX512 1
+// The AVX-512 form of TransformPoints, chosen at run time, where the effects have theirs.
+#if defined(FX_AVX2_PATH)
 #include <immintrin.h>
-#else
-#define TRANSFORM_AVX512 0
 #endif
 
 namespace {
@@ -72,7 +70,7 @@ inline void TransformPoint(Objet3d& object, const float* m, float dx, float dy, 
     object.viewNormals[i * 3 + 2] = static_cast<float>(m[6] * nx + m[7] * ny + m[8] * nz);
 }
 
-#if TRANSFORM_AVX512
+#if defined(FX_AVX2_PATH)
 
 // Eight points at a time with AVX-512 (F, DQ and VL): the same double operations in the same order
 // as TransformPoint, lane by lane. Truncation through a 64-bit integer gives the x86 "integer
@@ -165,7 +163,7 @@ bool ProcessorHasAvx512Dq() {
 #pragma GCC diagnostic pop
 #endif
 
-#endif // TRANSFORM_AVX512
+#endif // FX_AVX2_PATH
 
 } // namespace
 
@@ -176,7 +174,7 @@ void Objet3d::TransformPoints(const CameraMatrix& cameraMatrix, Vec3f cameraPosi
     const float dy = static_cast<float>(static_cast<double>(position[1]) - cameraPosition.y);
     const float dz = static_cast<float>(static_cast<double>(position[2]) - cameraPosition.z);
     int32_t i = 0;
-#if TRANSFORM_AVX512
+#if defined(FX_AVX2_PATH)
     if (ProcessorHasAvx512Dq()) {
         TransformPointsAvx512(*this, m, dx, dy, dz, pointCount);
         i = pointCount / 8 * 8;

@@ -418,22 +418,17 @@ __attribute__((target("avx2"))) void PartBBlockAvx2(uint32_t* const* rows, int32
     }
 }
 
-template <int sx, int sy>
-__attribute__((target("avx2"))) void QuadrantAvx2(FrameBuffer frame, int32_t cx, int32_t cy) {
-    const int32_t columns = sx > 0 ? 511 - cx : cx;
-    const int32_t rows = sy > 0 ? 255 - cy : cy;
-    constexpr int stride = sy * kFrameWidth;
-    uint32_t* const centre = frame + cy * kFrameWidth + cx;
-    for (int32_t dy = 1; dy <= rows; ++dy)
-        PartAAvx2<sx>(centre + dy * stride, centre + (dy - 1) * stride, dy, columns);
-    for (int32_t dy = 1; dy <= rows; dy += 8) {
-        const int32_t count = rows - dy + 1 < 8 ? rows - dy + 1 : 8;
-        uint32_t* block[9];
-        for (int k = -1; k < 8; ++k)
-            block[k + 1] = centre + (dy + (k < count ? k : count - 1)) * stride;
-        PartBBlockAvx2<sx>(block + 1, count, dy, columns);
+struct Avx2Parts {
+    static constexpr int kRows = 8;
+    template <int sx>
+    static void PartA(uint32_t* row, const uint32_t* toward, int32_t dy, int32_t columns) {
+        PartAAvx2<sx>(row, toward, dy, columns);
     }
-}
+    template <int sx>
+    static void PartB(uint32_t* const* rows, int32_t count, int32_t dy0, int32_t columns) {
+        PartBBlockAvx2<sx>(rows, count, dy0, columns);
+    }
+};
 
 // The same with AVX-512: sixteen pixels per register, so part B takes sixteen rows a column at
 // a time in tiles of 16 x 16, the diagonal neighbours come in with one valignd, and masks
@@ -587,25 +582,49 @@ FX_AVX512 void PartBBlockAvx512(uint32_t* const* rows, int32_t count, int32_t dy
     }
 }
 
-template <int sx, int sy> FX_AVX512 void QuadrantAvx512(FrameBuffer frame, int32_t cx, int32_t cy) {
+struct Avx512Parts {
+    static constexpr int kRows = 16;
+    template <int sx>
+    static void PartA(uint32_t* row, const uint32_t* toward, int32_t dy, int32_t columns) {
+        PartAAvx512<sx>(row, toward, dy, columns);
+    }
+    template <int sx>
+    static void PartB(uint32_t* const* rows, int32_t count, int32_t dy0, int32_t columns) {
+        PartBBlockAvx512<sx>(rows, count, dy0, columns);
+    }
+};
+
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
+
+// One quadrant with the vector parts of one width: part A of every row, outward from the
+// centre, then part B in blocks of Parts::kRows rows. Each block gets the row before it too,
+// and rows past the quadrant's last repeat that last row (read, never written).
+template <class Parts, int sx, int sy>
+void VectorQuadrant(FrameBuffer frame, int32_t cx, int32_t cy) {
+    constexpr int kRows = Parts::kRows;
     const int32_t columns = sx > 0 ? 511 - cx : cx;
     const int32_t rows = sy > 0 ? 255 - cy : cy;
     constexpr int stride = sy * kFrameWidth;
     uint32_t* const centre = frame + cy * kFrameWidth + cx;
     for (int32_t dy = 1; dy <= rows; ++dy)
-        PartAAvx512<sx>(centre + dy * stride, centre + (dy - 1) * stride, dy, columns);
-    for (int32_t dy = 1; dy <= rows; dy += 16) {
-        const int32_t count = rows - dy + 1 < 16 ? rows - dy + 1 : 16;
-        uint32_t* block[17];
-        for (int k = -1; k < 16; ++k)
+        Parts::template PartA<sx>(centre + dy * stride, centre + (dy - 1) * stride, dy, columns);
+    for (int32_t dy = 1; dy <= rows; dy += kRows) {
+        const int32_t count = rows - dy + 1 < kRows ? rows - dy + 1 : kRows;
+        uint32_t* block[kRows + 1];
+        for (int k = -1; k < kRows; ++k)
             block[k + 1] = centre + (dy + (k < count ? k : count - 1)) * stride;
-        PartBBlockAvx512<sx>(block + 1, count, dy, columns);
+        Parts::template PartB<sx>(block + 1, count, dy, columns);
     }
 }
 
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic pop
-#endif
+template <class Parts> void VectorQuadrants(FrameBuffer frame, int32_t cx, int32_t cy) {
+    VectorQuadrant<Parts, 1, 1>(frame, cx, cy);
+    VectorQuadrant<Parts, -1, 1>(frame, cx, cy);
+    VectorQuadrant<Parts, 1, -1>(frame, cx, cy);
+    VectorQuadrant<Parts, -1, -1>(frame, cx, cy);
+}
 
 #endif // FX_AVX2_PATH
 
@@ -630,20 +649,10 @@ void RadialBlur(FrameBuffer frame, int32_t cx, int32_t cy) {
     Ray(frame, cx, cy, 0, 1);
 
 #if defined(FX_AVX2_PATH)
-    if (FxUsesAvx512()) {
-        QuadrantAvx512<1, 1>(frame, cx, cy);
-        QuadrantAvx512<-1, 1>(frame, cx, cy);
-        QuadrantAvx512<1, -1>(frame, cx, cy);
-        QuadrantAvx512<-1, -1>(frame, cx, cy);
-        return;
-    }
-    if (FxUsesAvx2()) {
-        QuadrantAvx2<1, 1>(frame, cx, cy);
-        QuadrantAvx2<-1, 1>(frame, cx, cy);
-        QuadrantAvx2<1, -1>(frame, cx, cy);
-        QuadrantAvx2<-1, -1>(frame, cx, cy);
-        return;
-    }
+    if (FxUsesAvx512())
+        return VectorQuadrants<Avx512Parts>(frame, cx, cy);
+    if (FxUsesAvx2())
+        return VectorQuadrants<Avx2Parts>(frame, cx, cy);
 #endif
     Quadrant<1, 1>(frame, cx, cy);
     Quadrant<-1, 1>(frame, cx, cy);

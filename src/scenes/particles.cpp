@@ -3,6 +3,7 @@
 #include "assets/surface.h"
 #include "fx/blit.h"
 #include "fx/numeric.h"
+#include "fx/simd.h"
 #include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
 #include "shell/clock.h"
@@ -11,10 +12,8 @@
 #include <cmath>
 #include <cstring>
 
-// The AVX2 and AVX-512 versions, chosen at run time. A build with DEMO_PORTABLE_PATHS (the CMake
-// option that tests the plain forms of the effects on x86) leaves them out too.
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__)) && !defined(DEMO_PORTABLE_PATHS)
-#define PARTICLES_HAVE_AVX2 1
+// The AVX2 and AVX-512 versions, chosen at run time, where the effects have theirs.
+#if defined(FX_AVX2_PATH)
 #include <immintrin.h>
 #endif
 
@@ -73,7 +72,7 @@ void MovePortable(int32_t first, int32_t count, float* x, float* y, float* vx, f
     }
 }
 
-#ifdef PARTICLES_HAVE_AVX2
+#if defined(FX_AVX2_PATH)
 
 // The pull of `targetCount` targets on the 4 * kGroups particles starting at `first`, one
 // particle per lane of each register: every lane adds its terms in target order with the same
@@ -113,24 +112,32 @@ __attribute__((target("avx2"))) void PullAvx2(const float* x, const float* y, co
     }
 }
 
-__attribute__((target("avx2"))) void MoveAvx2(int32_t count, float* x, float* y, float* vx,
-                                              float* vy, const float* targetsX,
-                                              const float* targetsY, int32_t targetCount) {
-    double fx[8];
-    double fy[8];
+// PullAvx2 or PullAvx512 for one group of particles.
+using PullFunction = void (*)(const float* x, const float* y, const float* targetsX,
+                              const float* targetsY, int32_t targetCount, double* fx, double* fy);
+
+// Moves particles 0 ... count - 1 in groups of kLanes, each group's pulls summed by `pull` and
+// then applied lane by lane; returns how many it moved (a multiple of kLanes).
+template <int kLanes, PullFunction pull>
+int32_t MoveGroups(int32_t count, float* x, float* y, float* vx, float* vy, const float* targetsX,
+                   const float* targetsY, int32_t targetCount) {
+    double fx[kLanes];
+    double fy[kLanes];
     int32_t i = 0;
-    for (; i + 8 <= count; i += 8) {
-        PullAvx2<2>(x + i, y + i, targetsX, targetsY, targetCount, fx, fy);
-        for (int lane = 0; lane < 8; ++lane)
+    for (; i + kLanes <= count; i += kLanes) {
+        pull(x + i, y + i, targetsX, targetsY, targetCount, fx, fy);
+        for (int lane = 0; lane < kLanes; ++lane)
             SteerAndMove(fx[lane], fy[lane], &x[i + lane], &y[i + lane], &vx[i + lane],
                          &vy[i + lane]);
     }
-    for (; i + 4 <= count; i += 4) {
-        PullAvx2<1>(x + i, y + i, targetsX, targetsY, targetCount, fx, fy);
-        for (int lane = 0; lane < 4; ++lane)
-            SteerAndMove(fx[lane], fy[lane], &x[i + lane], &y[i + lane], &vx[i + lane],
-                         &vy[i + lane]);
-    }
+    return i;
+}
+
+void MoveAvx2(int32_t count, float* x, float* y, float* vx, float* vy, const float* targetsX,
+              const float* targetsY, int32_t targetCount) {
+    int32_t i = MoveGroups<8, PullAvx2<2>>(count, x, y, vx, vy, targetsX, targetsY, targetCount);
+    i += MoveGroups<4, PullAvx2<1>>(count - i, x + i, y + i, vx + i, vy + i, targetsX, targetsY,
+                                    targetCount);
     MovePortable(i, count, x, y, vx, vy, targetsX, targetsY, targetCount);
 }
 
@@ -171,24 +178,11 @@ __attribute__((target("avx512f"))) void PullAvx512(const float* x, const float* 
     }
 }
 
-__attribute__((target("avx512f"))) void MoveAvx512(int32_t count, float* x, float* y, float* vx,
-                                                   float* vy, const float* targetsX,
-                                                   const float* targetsY, int32_t targetCount) {
-    double fx[16];
-    double fy[16];
-    int32_t i = 0;
-    for (; i + 16 <= count; i += 16) {
-        PullAvx512<2>(x + i, y + i, targetsX, targetsY, targetCount, fx, fy);
-        for (int lane = 0; lane < 16; ++lane)
-            SteerAndMove(fx[lane], fy[lane], &x[i + lane], &y[i + lane], &vx[i + lane],
-                         &vy[i + lane]);
-    }
-    for (; i + 8 <= count; i += 8) {
-        PullAvx512<1>(x + i, y + i, targetsX, targetsY, targetCount, fx, fy);
-        for (int lane = 0; lane < 8; ++lane)
-            SteerAndMove(fx[lane], fy[lane], &x[i + lane], &y[i + lane], &vx[i + lane],
-                         &vy[i + lane]);
-    }
+void MoveAvx512(int32_t count, float* x, float* y, float* vx, float* vy, const float* targetsX,
+                const float* targetsY, int32_t targetCount) {
+    int32_t i = MoveGroups<16, PullAvx512<2>>(count, x, y, vx, vy, targetsX, targetsY, targetCount);
+    i += MoveGroups<8, PullAvx512<1>>(count - i, x + i, y + i, vx + i, vy + i, targetsX, targetsY,
+                                      targetCount);
     MoveAvx2(count - i, x + i, y + i, vx + i, vy + i, targetsX, targetsY, targetCount);
 }
 
@@ -202,7 +196,7 @@ bool ProcessorHasAvx512() {
     return hasAvx512;
 }
 
-#endif // PARTICLES_HAVE_AVX2
+#endif // FX_AVX2_PATH
 
 } // namespace
 
@@ -251,7 +245,7 @@ ShapeTargets BuildShapeTargets(const uint32_t* pixels) {
 }
 
 bool ParticleKernelAvailable(ParticleKernel kernel) {
-#ifdef PARTICLES_HAVE_AVX2
+#if defined(FX_AVX2_PATH)
     if (kernel == ParticleKernel::kAvx2)
         return ProcessorHasAvx2();
     if (kernel == ParticleKernel::kAvx512)
@@ -263,7 +257,7 @@ bool ParticleKernelAvailable(ParticleKernel kernel) {
 void MoveParticlesWith(ParticleKernel kernel, int32_t count, float* x, float* y, float* vx,
                        float* vy, const float* targetsX, const float* targetsY,
                        int32_t targetCount) {
-#ifdef PARTICLES_HAVE_AVX2
+#if defined(FX_AVX2_PATH)
     if (kernel == ParticleKernel::kAvx2) {
         MoveAvx2(count, x, y, vx, vy, targetsX, targetsY, targetCount);
         return;
