@@ -75,7 +75,8 @@ using AudioFill = void (*)(int16_t* samples, int frames);
 bool OpenAudio(AudioFill fill, int* sampleRate, std::string* error);
 // Starts pulling sound; false with a reason.
 bool StartAudio(std::string* error);
-// Stops pulling and closes the output; safe to call when nothing is open.
+// Stops pulling and closes the output; safe to call when nothing is open. The sound library
+// also calls it when the program exits, before its own state is destroyed.
 void CloseAudio();
 
 } // namespace backend

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -102,6 +103,14 @@ void FillFromAudioSide(int16_t* samples, int frames) {
     RenderMusic(samples, frames);
 }
 
+// At the normal end of the program the music is not stopped by the program; the output is
+// closed here, before the sound library's state is destroyed, so the audio side never renders
+// from a destroyed module. (Registered after that state was made, so it runs first.)
+void CloseAudioAtExit() {
+    backend::CloseAudio();
+}
+bool closeAtExitRegistered = false;
+
 } // namespace
 
 void RenderMusic(int16_t* samples, int frames) {
@@ -178,6 +187,10 @@ BOOL MIDAS_CALL MIDASinit() {
     if (!backend::OpenAudio(FillFromAudioSide, &rate, &reason)) {
         std::lock_guard<std::mutex> guard(soundMutex);
         return Fail(kErrorAudioOutput, "Audio output failure: " + reason);
+    }
+    if (!closeAtExitRegistered) {
+        std::atexit(CloseAudioAtExit);
+        closeAtExitRegistered = true;
     }
     std::lock_guard<std::mutex> guard(soundMutex);
     sound.initialised = true;

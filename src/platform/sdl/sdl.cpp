@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -34,7 +33,6 @@ struct SdlState {
     Uint64 nextPresent = 0;             // earliest counter value for the next present
     SDL_AudioDeviceID audioDevice = 0;
     backend::AudioFill audioFill = nullptr;
-    bool closeAtExitRegistered = false;
 };
 
 SdlState sdl;
@@ -121,13 +119,6 @@ void PaceFrame() {
 
 void AudioCallback(void*, Uint8* stream, int length) {
     sdl.audioFill(reinterpret_cast<int16_t*>(stream), length / 4);
-}
-
-// At the normal end of the program the music is not stopped by the program; the device is
-// closed here, before the sound library's state is destroyed, so the audio side never renders
-// from a destroyed module.
-void CloseAudioAtExit() {
-    backend::CloseAudio();
 }
 
 } // namespace
@@ -332,10 +323,6 @@ bool OpenAudio(AudioFill fill, int* sampleRate, std::string* error) {
         }
         std::fprintf(stderr, "demo: no audio output (%s): the show plays without sound\n",
                      reason.c_str());
-    }
-    if (!sdl.closeAtExitRegistered) {
-        std::atexit(CloseAudioAtExit);
-        sdl.closeAtExitRegistered = true;
     }
     *sampleRate = obtained.freq;
     return true;

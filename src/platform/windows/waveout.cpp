@@ -13,7 +13,6 @@
 #include <array>
 #include <atomic>
 #include <cstdio>
-#include <cstdlib>
 #include <thread>
 #include <vector>
 
@@ -31,7 +30,6 @@ struct WaveOutput {
     std::vector<int16_t> samples; // the buffers' memory, one after the other
     std::thread feeder;
     std::atomic<bool> feeding{false};
-    bool closeAtExitRegistered = false;
 };
 
 WaveOutput output;
@@ -61,13 +59,6 @@ void Feed() {
     }
 }
 
-// At the normal end of the program the music is not stopped by the program; the output is
-// closed here, before the sound library's state is destroyed, so the feeder never renders from
-// a destroyed module.
-void CloseAudioAtExit() {
-    backend::CloseAudio();
-}
-
 } // namespace
 
 namespace backend {
@@ -81,11 +72,6 @@ void LogCall(const std::string&) {}
 bool OpenAudio(AudioFill fill, int* sampleRate, std::string*) {
     output.fill = fill;
     *sampleRate = kSampleRate;
-    if (!output.closeAtExitRegistered) {
-        std::atexit(CloseAudioAtExit);
-        output.closeAtExitRegistered = true;
-    }
-
     WAVEFORMATEX format = {};
     format.wFormatTag = WAVE_FORMAT_PCM;
     format.nChannels = 2;
