@@ -23,7 +23,7 @@ constexpr const char* kTexturePath = "data/rotozoom/texture.bmp";
 constexpr const char* kOverlayPath = "data/boule/under.bmp";
 constexpr const char* kLogoPath = "data/logofin.bmp";
 constexpr float kRotozoomEnd = 132.0f;
-constexpr double kLogoEnd = 180.0;
+constexpr double kLogoEnd = kShowEnd; // the show ends with the end logo
 
 // 20.12 fixed point: 4096 is one texel.
 constexpr double kFixedOne = 4096.0;

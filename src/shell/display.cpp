@@ -11,11 +11,6 @@
 
 namespace {
 
-// The frame's place on the 640 x 480 display: centred, top-left pixel at (64, 112).
-constexpr int kDisplayWidth = 640;
-constexpr int kDisplayHeight = 480;
-constexpr int kFrameLeft = (kDisplayWidth - kFrameWidth) / 2;  // 64
-constexpr int kFrameTop = (kDisplayHeight - kFrameHeight) / 2; // 112
 constexpr size_t kFrameRowBytes = kFrameWidth * sizeof(uint32_t);
 
 // The windowed copy leaves the lowest rows of the desktop alone (the task bar's place).

@@ -5,9 +5,16 @@
 // FlipChain (shell/settings.h).
 #pragma once
 
+#include "fx/framebuffer.h"
 #include "platform/win32.h"
 
 #include <cstdint>
+
+// The display, and the frame's place on it: centred, top-left pixel at (64, 112).
+constexpr int kDisplayWidth = 640;
+constexpr int kDisplayHeight = 480;
+constexpr int kFrameLeft = (kDisplayWidth - kFrameWidth) / 2;  // 64
+constexpr int kFrameTop = (kDisplayHeight - kFrameHeight) / 2; // 112
 
 // Sets up DirectDraw for the window; returns 0. Every failure ends the process through
 // FatalError (exit code 9999).

@@ -7,9 +7,6 @@
 namespace render {
 namespace {
 
-constexpr int kFrameWidth = 512;
-constexpr int kFrameHeight = 256;
-
 bool ParseWhole(const std::string& text, int* value) {
     if (text.empty() || text.size() > 6 ||
         !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))

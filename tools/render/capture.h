@@ -5,16 +5,13 @@
 // Pixels are 32-bit words 0x00RRGGBB (bits 24-31 zero in the output), rows top first.
 #pragma once
 
+#include "shell/display.h"
+
 #include <cstdint>
 #include <string>
 
 namespace render {
 
-constexpr int kDisplayWidth = 640;
-constexpr int kDisplayHeight = 480;
-// Where the show's 512 x 256 frame sits on the display.
-constexpr int kFrameLeft = 64;
-constexpr int kFrameTop = 112;
 // The largest output picture, in each direction.
 constexpr int kMaxCaptureSide = 8192;
 

@@ -5,6 +5,7 @@
 #include "assets/bmp.h"
 #include "platform/backend.h"
 #include "platform/headless.h"
+#include "scenes/scenes.h"
 #include "shell/clock.h"
 #include "shell/demo.h"
 #include "shell/process.h"
@@ -34,34 +35,12 @@ namespace {
 namespace fs = std::filesystem;
 using WallClock = std::chrono::steady_clock;
 
-constexpr double kShowEnd = 180.0;
-
 // H.264 settings of an .mp4: by default x264's "superfast" preset at CRF 16, which encodes the
 // show on two cores in well under the time the "medium" preset takes, at a PSNR above 45 dB (in
 // the video's own 4:2:0 colour planes) against a lossless capture; with --quality best the
 // "medium" preset at CRF 16, the settings before. scripts/video-check.sh measures both numbers.
 const char* const kFastVideoCodec = "-c:v libx264 -preset superfast -crf 16 -pix_fmt yuv420p";
 const char* const kBestVideoCodec = "-c:v libx264 -preset medium -crf 16 -pix_fmt yuv420p";
-
-// The show's parts and the scene-clock time each one ends at. A frame drawn with the reading t
-// belongs to the first part whose end is at or after t.
-struct ShowPart {
-    const char* name;
-    double end;
-};
-constexpr ShowPart kParts[] = {
-    {"1 particle swarm", 35.0}, {"2 mirrored object", 60.0},   {"3 ball", 75.0},
-    {"4 rippled plane", 90.0},  {"5 planes, cylinder", 122.0}, {"6 rotozoom", 132.0},
-    {"6 end logo", kShowEnd},
-};
-constexpr int kPartCount = sizeof(kParts) / sizeof(kParts[0]);
-
-int PartOf(double t) {
-    for (int i = 0; i < kPartCount; i++)
-        if (t <= kParts[i].end)
-            return i;
-    return kPartCount - 1;
-}
 
 // Ways the show's run ends inside the renderer.
 struct ProcessEnd {
@@ -293,7 +272,7 @@ class Renderer {
     WallClock::time_point start_;
     WallClock::time_point lastFrame_;
     WallClock::time_point lastProgress_;
-    std::vector<double> frameTimes_[kPartCount];
+    std::vector<double> frameTimes_[kShowPartCount];
 };
 
 bool Renderer::OpenOutputs() {
@@ -376,7 +355,7 @@ void Renderer::OnPresent(const headless::Picture& picture) {
     const double t = static_cast<double>(index) / options_.framesPerSecond;
     const auto now = WallClock::now();
     if (options_.bench)
-        frameTimes_[PartOf(t)].push_back(
+        frameTimes_[ShowPartOf(t)].push_back(
             std::chrono::duration<double, std::milli>(now - lastFrame_).count());
     lastFrame_ = now;
 
@@ -385,7 +364,7 @@ void Renderer::OnPresent(const headless::Picture& picture) {
 
     if (sheet_) {
         if (index == sheet_->NextFrame())
-            sheet_->Add(picture.pixels, picture.pitch, kParts[PartOf(t)].name);
+            sheet_->Add(picture.pixels, picture.pitch, kShowParts[ShowPartOf(t)].name);
         if (sheet_->NextFrame() < 0)
             throw StopRun(); // every thumbnail is in
         return;
@@ -433,7 +412,7 @@ void Renderer::PrintProgress(bool last) {
         frame_ > 0 ? wall * static_cast<double>(std::max(expectedFrames_ - frame_, 0L)) / frame_
                    : 0.0;
     std::fprintf(stderr, "\rframe %ld / %ld  %-20s %6.1fx real time  %4.0f s left  ", frame_,
-                 expectedFrames_, kParts[PartOf(shown)].name, speed, left);
+                 expectedFrames_, kShowParts[ShowPartOf(shown)].name, speed, left);
     if (last)
         std::fputc('\n', stderr);
     std::fflush(stderr);
@@ -442,11 +421,11 @@ void Renderer::PrintProgress(bool last) {
 void Renderer::PrintBench(double wallSeconds) const {
     std::printf("%-22s %8s %11s %10s\n", "scene", "frames", "median ms", "worst ms");
     long frames = 0;
-    for (int i = 0; i < kPartCount; i++) {
+    for (int i = 0; i < kShowPartCount; i++) {
         const std::vector<double>& times = frameTimes_[i];
         frames += static_cast<long>(times.size());
         double worst = times.empty() ? 0.0 : *std::max_element(times.begin(), times.end());
-        std::printf("%-22s %8zu %11.3f %10.3f\n", kParts[i].name, times.size(), Median(times),
+        std::printf("%-22s %8zu %11.3f %10.3f\n", kShowParts[i].name, times.size(), Median(times),
                     worst);
     }
     const double shown = static_cast<double>(frames) / options_.framesPerSecond;

@@ -12,6 +12,7 @@
 //   &bench           times the work of every frame (from one present to the next, without the
 //                    waiting) and reports the median and worst per scene at the end
 #include "platform/backend.h"
+#include "scenes/scenes.h"
 
 #include <emscripten.h>
 
@@ -29,12 +30,6 @@ constexpr int kDisplayHeight = 480;
 constexpr int64_t kTicksPerSecond = 1000000;       // the counter counts microseconds
 constexpr int64_t kVirtualTicksPerFrame = 1000000; // 60 of them make the virtual second
 
-struct BenchScene {
-    const char* name;
-    double endSeconds; // scene-clock time at which it ends
-    std::vector<double> milliseconds;
-};
-
 struct WebState {
     bool virtualClock = false;
     int64_t virtualCounter = 1000000000; // arbitrary start, as in the headless back end
@@ -44,7 +39,7 @@ struct WebState {
     std::vector<int16_t> audioBuffer;
     bool bench = false;
     double workStart = 0; // when the frame now being drawn was started (milliseconds)
-    std::vector<BenchScene> benchScenes;
+    std::vector<double> benchMilliseconds[kShowPartCount]; // per part of the show
 };
 
 WebState web;
@@ -103,31 +98,22 @@ EM_JS(void, WebReportBench, (const char* report), {
 
 void RecordBenchFrame(double milliseconds) {
     const double seconds = static_cast<double>(web.presents) / 60.0; // the virtual clock
-    for (BenchScene& scene : web.benchScenes)
-        if (seconds <= scene.endSeconds) {
-            scene.milliseconds.push_back(milliseconds);
-            return;
-        }
+    web.benchMilliseconds[ShowPartOf(seconds)].push_back(milliseconds);
 }
 
 void ReportBench() {
     std::string report = "scene work per frame in this browser (ms): median, worst, frames\n";
-    for (BenchScene& scene : web.benchScenes) {
-        std::vector<double>& times = scene.milliseconds;
+    for (int part = 0; part < kShowPartCount; part++) {
+        std::vector<double>& times = web.benchMilliseconds[part];
         if (times.empty())
             continue;
         std::sort(times.begin(), times.end());
         char line[160];
-        std::snprintf(line, sizeof(line), "%-14s %7.3f %7.3f %6zu\n", scene.name,
+        std::snprintf(line, sizeof(line), "%-22s %7.3f %7.3f %6zu\n", kShowParts[part].name,
                       times[times.size() / 2], times.back(), times.size());
         report += line;
     }
     WebReportBench(report.c_str());
-}
-
-void ReportBenchAtExit() {
-    if (web.bench)
-        ReportBench();
 }
 
 } // namespace
@@ -152,12 +138,8 @@ void LogCall(const std::string&) {}
 bool CreateNativeWindow(const char*, DWORD, int, int, int, int) {
     web.virtualClock = WebSetting("virtual-clock") != 0;
     web.bench = WebSetting("bench") != 0;
-    if (web.bench) {
-        web.benchScenes = {{"particles", 35, {}},     {"object", 60, {}},  {"ball", 75, {}},
-                           {"rippled plane", 90, {}}, {"planes", 122, {}}, {"rotozoom", 132, {}},
-                           {"end logo", 180.05, {}}};
-        std::atexit(ReportBenchAtExit);
-    }
+    if (web.bench)
+        std::atexit(ReportBench);
     web.rgba.assign(static_cast<size_t>(kDisplayWidth) * kDisplayHeight * 4, 0);
     return true;
 }
