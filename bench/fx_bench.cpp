@@ -79,12 +79,12 @@ void FillGrid(bool masked) {
 enum class Version { kPlain, kFast, kFastAvx2, kFastSse2 };
 
 // Turns the vector code a version does without off, and back to what it was afterwards.
-class Avx2Setting {
+class VectorSetting {
   public:
-    explicit Avx2Setting(Version version)
+    explicit VectorSetting(Version version)
         : avx2_(SetFxUsesAvx2(version != Version::kFastSse2 && FxUsesAvx2())),
           avx512_(SetFxUsesAvx512(version == Version::kFast && FxUsesAvx512())) {}
-    ~Avx2Setting() {
+    ~VectorSetting() {
         SetFxUsesAvx2(avx2_);
         SetFxUsesAvx512(avx512_);
     }
@@ -96,7 +96,7 @@ class Avx2Setting {
 // One frame of the particle scene's blits: 200 sprites of 20 x 20 (the size of the show's), then a
 // 512-wide logo.
 void ParticleBlits(benchmark::State& state, Version version) {
-    Avx2Setting avx2(version);
+    VectorSetting vectors(version);
     auto blit = version == Version::kPlain ? ReferenceBlitAdditive : BlitAdditive;
     std::vector<uint32_t> sprite = GlowSprite(20), logo(512 * 64, 0x00102030);
     std::vector<uint32_t> frame(kFramePixels, 0);
@@ -116,7 +116,7 @@ void ParticleBlits(benchmark::State& state, Version version) {
 
 // The blur is in place: each run smears the result of the one before, which costs the same.
 void Blur(benchmark::State& state, Version version) {
-    Avx2Setting avx2(version);
+    VectorSetting vectors(version);
     std::vector<uint32_t> frame = RingFrame();
     int cx = static_cast<int>(state.range(0)), cy = static_cast<int>(state.range(1));
     for (auto _ : state) {
@@ -129,7 +129,7 @@ void Blur(benchmark::State& state, Version version) {
 }
 
 void Map(benchmark::State& state, bool masked, Version version) {
-    Avx2Setting avx2(version);
+    VectorSetting vectors(version);
     std::vector<uint32_t> texture = Texture(), frame(kFramePixels, 0);
     FillGrid(masked);
     for (auto _ : state) {

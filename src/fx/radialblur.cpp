@@ -418,18 +418,6 @@ __attribute__((target("avx2"))) void PartBBlockAvx2(uint32_t* const* rows, int32
     }
 }
 
-struct Avx2Parts {
-    static constexpr int kRows = 8;
-    template <int sx>
-    static void PartA(uint32_t* row, const uint32_t* toward, int32_t dy, int32_t columns) {
-        PartAAvx2<sx>(row, toward, dy, columns);
-    }
-    template <int sx>
-    static void PartB(uint32_t* const* rows, int32_t count, int32_t dy0, int32_t columns) {
-        PartBBlockAvx2<sx>(rows, count, dy0, columns);
-    }
-};
-
 // The same with AVX-512: sixteen pixels per register, so part B takes sixteen rows a column at
 // a time in tiles of 16 x 16, the diagonal neighbours come in with one valignd, and masks
 // replace the blends. (Measured side by side, centre (256, 128): AVX2 80 us per blur, this
@@ -582,48 +570,49 @@ FX_AVX512 void PartBBlockAvx512(uint32_t* const* rows, int32_t count, int32_t dy
     }
 }
 
-struct Avx512Parts {
-    static constexpr int kRows = 16;
-    template <int sx>
-    static void PartA(uint32_t* row, const uint32_t* toward, int32_t dy, int32_t columns) {
-        PartAAvx512<sx>(row, toward, dy, columns);
-    }
-    template <int sx>
-    static void PartB(uint32_t* const* rows, int32_t count, int32_t dy0, int32_t columns) {
-        PartBBlockAvx512<sx>(rows, count, dy0, columns);
-    }
-};
-
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
 #endif
 
+// The vector forms of one width: how many rows a part-B block takes, and the parts for the
+// columns right of the centre ([0]) and left of it ([1]).
+struct VectorParts {
+    int32_t rows;
+    void (*partA[2])(uint32_t* row, const uint32_t* toward, int32_t dy, int32_t columns);
+    void (*partB[2])(uint32_t* const* rows, int32_t count, int32_t dy0, int32_t columns);
+};
+constexpr int32_t kMostBlockRows = 16;
+const VectorParts kAvx2Parts = {
+    8, {PartAAvx2<1>, PartAAvx2<-1>}, {PartBBlockAvx2<1>, PartBBlockAvx2<-1>}};
+const VectorParts kAvx512Parts = {
+    16, {PartAAvx512<1>, PartAAvx512<-1>}, {PartBBlockAvx512<1>, PartBBlockAvx512<-1>}};
+
 // One quadrant with the vector parts of one width: part A of every row, outward from the
-// centre, then part B in blocks of Parts::kRows rows. Each block gets the row before it too,
-// and rows past the quadrant's last repeat that last row (read, never written).
-template <class Parts, int sx, int sy>
-void VectorQuadrant(FrameBuffer frame, int32_t cx, int32_t cy) {
-    constexpr int kRows = Parts::kRows;
+// centre, then part B in blocks of parts.rows rows. Each block gets the row before it too, and
+// rows past the quadrant's last repeat that last row (read, never written).
+template <int sx, int sy>
+void VectorQuadrant(const VectorParts& parts, FrameBuffer frame, int32_t cx, int32_t cy) {
+    const int side = sx > 0 ? 0 : 1;
     const int32_t columns = sx > 0 ? 511 - cx : cx;
     const int32_t rows = sy > 0 ? 255 - cy : cy;
     constexpr int stride = sy * kFrameWidth;
     uint32_t* const centre = frame + cy * kFrameWidth + cx;
     for (int32_t dy = 1; dy <= rows; ++dy)
-        Parts::template PartA<sx>(centre + dy * stride, centre + (dy - 1) * stride, dy, columns);
-    for (int32_t dy = 1; dy <= rows; dy += kRows) {
-        const int32_t count = rows - dy + 1 < kRows ? rows - dy + 1 : kRows;
-        uint32_t* block[kRows + 1];
-        for (int k = -1; k < kRows; ++k)
-            block[k + 1] = centre + (dy + (k < count ? k : count - 1)) * stride;
-        Parts::template PartB<sx>(block + 1, count, dy, columns);
+        parts.partA[side](centre + dy * stride, centre + (dy - 1) * stride, dy, columns);
+    for (int32_t dy = 1; dy <= rows; dy += parts.rows) {
+        const int32_t count = std::min(rows - dy + 1, parts.rows);
+        uint32_t* block[kMostBlockRows + 1];
+        for (int32_t k = -1; k < parts.rows; ++k)
+            block[k + 1] = centre + (dy + std::min(k, count - 1)) * stride;
+        parts.partB[side](block + 1, count, dy, columns);
     }
 }
 
-template <class Parts> void VectorQuadrants(FrameBuffer frame, int32_t cx, int32_t cy) {
-    VectorQuadrant<Parts, 1, 1>(frame, cx, cy);
-    VectorQuadrant<Parts, -1, 1>(frame, cx, cy);
-    VectorQuadrant<Parts, 1, -1>(frame, cx, cy);
-    VectorQuadrant<Parts, -1, -1>(frame, cx, cy);
+void VectorQuadrants(const VectorParts& parts, FrameBuffer frame, int32_t cx, int32_t cy) {
+    VectorQuadrant<1, 1>(parts, frame, cx, cy);
+    VectorQuadrant<-1, 1>(parts, frame, cx, cy);
+    VectorQuadrant<1, -1>(parts, frame, cx, cy);
+    VectorQuadrant<-1, -1>(parts, frame, cx, cy);
 }
 
 #endif // FX_AVX2_PATH
@@ -650,9 +639,9 @@ void RadialBlur(FrameBuffer frame, int32_t cx, int32_t cy) {
 
 #if defined(FX_AVX2_PATH)
     if (FxUsesAvx512())
-        return VectorQuadrants<Avx512Parts>(frame, cx, cy);
+        return VectorQuadrants(kAvx512Parts, frame, cx, cy);
     if (FxUsesAvx2())
-        return VectorQuadrants<Avx2Parts>(frame, cx, cy);
+        return VectorQuadrants(kAvx2Parts, frame, cx, cy);
 #endif
     Quadrant<1, 1>(frame, cx, cy);
     Quadrant<-1, 1>(frame, cx, cy);
