@@ -2,17 +2,21 @@
 # Builds libopenmpt as a static library for a target the system has no package for:
 #
 #     scripts/build-libopenmpt.sh windows-x64|windows-x86|web
+#     scripts/build-libopenmpt.sh linux-aarch64|linux-i686|linux-s390x
 #     scripts/build-libopenmpt.sh source      only fetches the source (builds can then run side
 #                                             by side)
 #
-# The source is Debian's own libopenmpt source package, fetched with `apt-get source` into
-# build/libopenmpt/src (a deb-src entry for the running Debian release is added when the system
-# has none, and the script says so). Nothing is downloaded from anywhere else and no third-party
-# source is kept in the repository. The library is built without its optional codecs (zlib,
-# mpg123, ogg, vorbis) and installed to build/libopenmpt/<target>; a second run finds it there
-# and does nothing.
-set -eu
-
+# The source is Debian's own libopenmpt source package, fetched with `apt-get source` (a deb-src
+# entry for the running Debian release is added when the system has none, and the script says
+# so). Nothing is downloaded from anywhere else and no third-party source is kept in the
+# repository. The library is built without its optional codecs (zlib, mpg123, ogg, vorbis).
+#
+# Builds never change between runs of the same recipe, so they are kept outside the checkout, in
+# ${XDG_CACHE_HOME:-~/.cache}/duziv2i/libopenmpt/, one folder per target and key: the source
+# version, the compiler's version, the flags and this script's own content. A build is made in a
+# temporary folder and moved into place only when complete, so an interrupted one is never
+# taken for a finished one. build/libopenmpt/<target> is a link to the folder in use, where the
+# build presets look for it.
 target="${1:-}"
 case "$target" in
 windows-x64)
@@ -23,6 +27,13 @@ windows-x86)
     host=i686-w64-mingw32
     cc="$host-gcc-posix" cxx="$host-g++-posix" flags="-O2 -msse2 -mfpmath=sse"
     ;;
+linux-aarch64 | linux-i686 | linux-s390x)
+    # Linux on other processors, with Debian's cross compilers; the programs run under
+    # qemu-user. The 32-bit x86 build computes with SSE2, as the 32-bit Windows build does.
+    host="$(echo "${target#linux-}" | sed 's/aarch64/aarch64-linux-gnu/; s/i686/i686-linux-gnu/; s/s390x/s390x-linux-gnu/')"
+    cc="$host-gcc" cxx="$host-g++" flags="-O2"
+    [ "$target" = linux-i686 ] && flags="-O2 -msse2 -mfpmath=sse"
+    ;;
 web)
     # emscripten (Debian's emcc needs NODE_PATH to find its JavaScript parser). The library
     # throws on damaged modules, so it is built to let callers catch that.
@@ -32,17 +43,15 @@ web)
     ;;
 source) ;;
 *)
-    echo "usage: $0 windows-x64|windows-x86|web|source" >&2
+    echo "usage: $0 windows-x64|windows-x86|web|linux-aarch64|linux-i686|linux-s390x|source" >&2
     exit 2
     ;;
 esac
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
-base="$root/build/libopenmpt"
-prefix="$base/$target"
-if [ -f "$prefix/.complete" ]; then
-    exit 0
-fi
+script="$root/scripts/build-libopenmpt.sh"
+cache="${XDG_CACHE_HOME:-$HOME/.cache}/duziv2i/libopenmpt"
+base="$cache"
 
 if [ "$(id -u)" -eq 0 ]; then SUDO=""; else SUDO="sudo"; fi
 
@@ -89,9 +98,25 @@ command -v "$cxx" >/dev/null || {
 }
 
 source_dir="$(ls -d "$base"/src/libopenmpt-*/ | head -n 1)"
-work="$base/build-$target"
-rm -rf "$work" "$prefix"
-mkdir -p "$work"
+source_version="$(basename "$source_dir")"
+compiler_version="$("$cxx" --version 2>/dev/null | head -n 1)"
+key="$(printf '%s\n' "$target" "$source_version" "$compiler_version" "$flags" |
+    cat - "$script" | sha256sum | cut -c 1-16)"
+prefix="$cache/$target-$key"
+link="$root/build/libopenmpt/$target"
+use_prefix() {
+    mkdir -p "$root/build/libopenmpt"
+    rm -rf "$link"
+    ln -s "$prefix" "$link"
+}
+if [ -f "$prefix/.complete" ]; then
+    use_prefix
+    exit 0
+fi
+
+work="$(mktemp -d "$cache/build-$target.XXXXXX")"
+staging="$work/install"
+trap 'rm -rf "$work"' EXIT
 echo "Building libopenmpt for $target (static, without optional codecs) in $work"
 cd "$work"
 ${wrap_configure:-} "$source_dir/configure" --host="$host" \
@@ -109,8 +134,12 @@ ${wrap_make:-} make -j "$(nproc 2>/dev/null || echo 2)" >make.log 2>&1 || {
     tail -n 30 make.log >&2
     exit 1
 }
-make install >install.log 2>&1
+# Installed into a staging folder first (DESTDIR keeps the final paths inside the files), then
+# moved into place in one step.
+make install DESTDIR="$staging" >install.log 2>&1
+touch "$staging$prefix/.complete"
+rm -rf "$prefix"
+mv "$staging$prefix" "$prefix"
 cd "$root"
-rm -rf "$work"
-touch "$prefix/.complete"
+use_prefix
 echo "libopenmpt for $target: $prefix"

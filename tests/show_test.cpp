@@ -1,21 +1,22 @@
 // The whole show on the headless back end at 60 virtual frames per second, with the generated
 // data: the six scenes in order, each ending in the frame its end rule gives, the exit right
-// after 180 s, screenshots in a full run, and a regression guard on the pictures.
+// after 180 s, screenshots in a full run, and every picture as the show's manifest states it.
 #include "assets/bmp.h"
+#include "base/framehash.h"
 #include "fx/framebuffer.h"
 #include "platform/headless.h"
 #include "process_capture.h"
+#include "render/manifest.h"
 #include "run_folder.h"
 #include "scenes/scenes.h"
 #include "shell/clock.h"
 #include "shell/demo.h"
+#include "shell/display.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -25,20 +26,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A 64-bit hash of the 512 x 256 frame as it sits on the display at (64, 112), two pixels at a
-// time (FNV-style multiply and xor: fast enough to hash every frame of the show).
 uint64_t FrameHash(const headless::Picture& picture) {
-    uint64_t hash = 1469598103934665603ull;
-    for (int y = 0; y < kFrameHeight; y++) {
-        const uint8_t* row = picture.pixels + (112 + y) * picture.pitch + 64 * 4;
-        for (int x = 0; x < kFrameWidth; x += 2) {
-            uint64_t pair;
-            std::memcpy(&pair, row + x * 4, sizeof(pair));
-            hash = (hash ^ pair) * 1099511628211ull;
-            hash ^= hash >> 29;
-        }
-    }
-    return hash;
+    return HashFrame(picture.pixels + kFrameTop * picture.pitch + kFrameLeft * 4, picture.pitch);
 }
 
 struct Part {
@@ -110,27 +99,20 @@ TEST_F(WholeShow, PlaysTheSixScenesInOrderAndEndsRightAfter180Seconds) {
         EXPECT_TRUE(alone == inShow);
     }
 
-    // Regression guard: one frame of each part of the show. These values change whenever the
-    // pictures change, on purpose or not. After a deliberate change (new data art, a new
-    // effect), run this test with DEMO_PRINT_CHECKSUMS=1 in the environment, look at the
-    // pictures (demo-render --frames), and paste the printed lines here.
-    const std::pair<long, uint64_t> kGuard[] = {
-        {600, 0xa871629012fc87e2ull},  // 10 s, particles
-        {2820, 0xf477aa39bf354dddull}, // 47 s, object
-        {4200, 0x84be6d5ba925e40aull}, // 70 s, ball
-        {5100, 0x76ae8e809caa2c97ull}, // 85 s, rippled plane
-        {6000, 0x349f0ae35973ccfbull}, // 100 s, planes and cylinder
-        {7680, 0x876f6ed6ad5ba15dull}, // 128 s, rotozoom
-        {9000, 0x2d17cfc1edc776e8ull}, // 150 s, end logo
-    };
-    const bool print = std::getenv("DEMO_PRINT_CHECKSUMS") != nullptr;
-    for (const auto& [frame, expected] : kGuard) {
-        if (print)
-            std::printf("        {%ld, 0x%016llxull},\n", frame,
-                        static_cast<unsigned long long>(show[frame]));
-        else
-            EXPECT_EQ(show[frame], expected) << "frame " << frame;
-    }
+    // Every picture as the manifest states it (demo-render --check compares the music too).
+    render::Manifest expected, presented;
+    std::string error;
+    ASSERT_TRUE(
+        render::ReadManifest(DEMO_SOURCE_DIR "/tests/golden/show.frames", &expected, &error))
+        << error;
+    for (long frame = 0; frame < static_cast<long>(show.size()); frame++)
+        presented.frames.push_back({frame, frame / 60.0, show[frame]});
+    const render::ManifestComparison comparison =
+        render::CompareManifests(expected, presented, 0.0, 1.0e9);
+    EXPECT_TRUE(comparison.PicturesEqual())
+        << render::DescribeComparison(comparison)
+        << "After a deliberate change, look at the pictures (demo-render --frames) and run "
+           "scripts/make-manifest.sh.";
 }
 
 TEST_F(WholeShow, ReturnThreeTimesSavesTheFramesShownAndANewRunOverwritesThem) {

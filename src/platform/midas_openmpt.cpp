@@ -234,6 +234,9 @@ MIDASmodule MIDAS_CALL MIDASloadModule(const char* fileName) {
     try {
         std::ostringstream log; // libopenmpt's own notes about the file are not shown
         loaded->module = std::make_unique<openmpt::module>(bytes, log);
+        // No dither on the 16-bit samples: the library's default dither draws its noise from a
+        // randomly seeded generator, which would make every rendering of the music differ.
+        loaded->module->ctl_set_integer("dither", 0);
     } catch (const std::exception& error) {
         return Fail(kErrorModule,
                     std::string("Invalid module file ") + fileName + ": " + error.what());

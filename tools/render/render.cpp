@@ -1,13 +1,16 @@
 #include "render/render.h"
 
+#include "render/manifest.h"
 #include "render/sheet.h"
 
 #include "assets/bmp.h"
+#include "base/framehash.h"
 #include "platform/backend.h"
 #include "platform/headless.h"
 #include "scenes/scenes.h"
 #include "shell/clock.h"
 #include "shell/demo.h"
+#include "shell/display.h"
 #include "shell/process.h"
 
 #include <algorithm>
@@ -249,6 +252,7 @@ class Renderer {
     void OnPresent(const headless::Picture& picture);
     void WriteFrame(const headless::Picture& picture);
     int Finish(int showCode);
+    int FinishManifest();
     void PrintProgress(bool last);
     void PrintBench(double wallSeconds) const;
 
@@ -273,6 +277,10 @@ class Renderer {
     WallClock::time_point lastFrame_;
     WallClock::time_point lastProgress_;
     std::vector<double> frameTimes_[kShowPartCount];
+    bool hashing_ = false; // --hashes or --check
+    Manifest manifest_;
+    Xxh64 musicHash_;
+    long long musicFrames_ = 0; // samples per channel in musicHash_
 };
 
 bool Renderer::OpenOutputs() {
@@ -371,6 +379,10 @@ void Renderer::OnPresent(const headless::Picture& picture) {
     }
 
     const bool writing = t >= options_.from;
+    if (writing && hashing_) {
+        const uint8_t* frame = picture.pixels + kFrameTop * picture.pitch + kFrameLeft * 4;
+        manifest_.frames.push_back({index, t, HashFrame(frame, picture.pitch)});
+    }
     if (!options_.bench) {
         // The music of this frame's 1/fps seconds, whether the frame is written or not.
         const long long first =
@@ -379,6 +391,10 @@ void Renderer::OnPresent(const headless::Picture& picture) {
             static_cast<long long>(index + 1) * sampleRate_ / options_.framesPerSecond;
         frameAudio_.resize(static_cast<size_t>(next - first) * 2);
         RenderMusic(frameAudio_.data(), static_cast<int>(next - first));
+        if (writing && hashing_) {
+            musicHash_.UpdateSamples(frameAudio_.data(), frameAudio_.size());
+            musicFrames_ += next - first;
+        }
         if (writing && audioPipe_) {
             // 16-bit little-endian samples, as the WAV writer writes them.
             frameBytes_.resize(frameAudio_.size() * 2);
@@ -390,7 +406,7 @@ void Renderer::OnPresent(const headless::Picture& picture) {
             if (std::fwrite(frameBytes_.data(), 1, frameBytes_.size(), audioPipe_) !=
                 frameBytes_.size())
                 outputFailed_ = true;
-        } else if (writing) {
+        } else if (writing && !options_.framesPath.empty()) {
             audio_.insert(audio_.end(), frameAudio_.begin(), frameAudio_.end());
         }
     }
@@ -489,12 +505,43 @@ int Renderer::Finish(int showCode) {
             code = 2;
         }
     }
+    if (hashing_ && code == 0)
+        code = FinishManifest();
     if (options_.bench)
         PrintBench(wallSeconds);
     return code;
 }
 
+int Renderer::FinishManifest() {
+    manifest_.hasMusic = true;
+    manifest_.music = {sampleRate_, 2, musicFrames_, musicHash_.Digest()};
+    if (!options_.hashesPath.empty()) {
+        const std::string text = ManifestText(manifest_);
+        std::FILE* file = std::fopen(options_.hashesPath.c_str(), "wb");
+        const bool written = file && std::fwrite(text.data(), 1, text.size(), file) == text.size();
+        if (!file || std::fclose(file) != 0 || !written) {
+            std::fprintf(stderr, "demo-render: cannot write %s\n", options_.hashesPath.c_str());
+            return 2;
+        }
+    }
+    if (options_.checkPath.empty())
+        return 0;
+    Manifest expected;
+    std::string error;
+    if (!ReadManifest(options_.checkPath, &expected, &error)) {
+        std::fprintf(stderr, "demo-render: %s\n", error.c_str());
+        return 2;
+    }
+    // A run that stops before the show's end (--to) checks its own frames only; the music is
+    // compared when the run covers the same samples as the manifest.
+    const ManifestComparison comparison =
+        CompareManifests(expected, manifest_, options_.from, options_.to);
+    std::fputs(DescribeComparison(comparison).c_str(), stdout);
+    return comparison.PicturesEqual() ? 0 : kManifestDiffers;
+}
+
 int Renderer::Run() {
+    hashing_ = !options_.hashesPath.empty() || !options_.checkPath.empty();
     headless::Config config;
     config.framesPerSecond = options_.framesPerSecond;
     config.freshSurfaceWord = 0; // display memory starts black, as on a real display
@@ -546,6 +593,10 @@ std::string Usage() {
            "  --frame-only      only the 512 x 256 frame, without the display's black border\n"
            "  --keys F:KEY,...  key presses at given frames (Return, Escape, Space, a letter)\n"
            "  --bench           no files: time every frame, print a table per scene\n"
+           "  --hashes FILE     a manifest: a hash of every frame, then one of the music\n"
+           "  --check FILE      compares every frame and the music with a manifest; exit\n"
+           "                    code 4 when a picture differs\n"
+           "  --compare A B     compares two manifests (the second a port's), renders nothing\n"
            "  --sheet FILE.png  a contact sheet: a labelled thumbnail every 10 s of the show\n"
            "  --every S         seconds between the sheet's thumbnails (0.5 to 180)\n"
            "  --progress        a progress line on standard error (default when it is a terminal)\n"
@@ -656,6 +707,15 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
                 *error = "--keys takes FRAME:KEY pairs separated by commas, e.g. 120:Return";
                 return false;
             }
+        } else if (option == "--hashes") {
+            if (!value(&options->hashesPath))
+                return false;
+        } else if (option == "--check") {
+            if (!value(&options->checkPath))
+                return false;
+        } else if (option == "--compare") {
+            if (!value(&options->comparePaths[0]) || !value(&options->comparePaths[1]))
+                return false;
         } else if (option == "--ffmpeg") {
             if (!value(&options->ffmpeg))
                 return false;
@@ -679,6 +739,15 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
                  "--video, --frames, --from and --to";
         return false;
     }
+    const bool hashing = !options->hashesPath.empty() || !options->checkPath.empty();
+    if (hashing && (options->bench || !options->sheetPath.empty())) {
+        *error = "--hashes and --check render the music too: leave out --bench and --sheet";
+        return false;
+    }
+    if (!options->comparePaths[0].empty() && argc != 4) {
+        *error = "--compare takes two manifests and no other option";
+        return false;
+    }
     if (everyGiven && options->sheetPath.empty()) {
         *error = "--every spaces the thumbnails of --sheet: give --sheet too";
         return false;
@@ -697,6 +766,20 @@ int RenderShow(const Options& options) {
 #ifdef SIGPIPE
     std::signal(SIGPIPE, SIG_IGN); // a failing ffmpeg shows as a write error, not a signal
 #endif
+    if (!options.comparePaths[0].empty()) {
+        Manifest manifests[2];
+        for (int i = 0; i < 2; i++) {
+            std::string error;
+            if (!ReadManifest(options.comparePaths[i], &manifests[i], &error)) {
+                std::fprintf(stderr, "demo-render: %s\n", error.c_str());
+                return 2;
+            }
+        }
+        const ManifestComparison comparison =
+            CompareManifests(manifests[0], manifests[1], 0.0, options.to);
+        std::fputs(DescribeComparison(comparison).c_str(), stdout);
+        return comparison.PicturesEqual() ? 0 : kManifestDiffers;
+    }
     Renderer renderer(options);
     return renderer.Run();
 }

@@ -32,6 +32,9 @@ struct Options {
     std::string sheetPath;    // a contact sheet of the show, as a PNG file
     double sheetEvery = 10.0; // seconds of show between its thumbnails
     bool bench = false;       // time every frame and print a per-scene table
+    std::string hashesPath;   // writes the manifest of the frames and music (render/manifest.h)
+    std::string checkPath;    // compares the frames and music with this manifest
+    std::string comparePaths[2]; // --compare: two manifests compared, nothing rendered
     bool progress = false;    // a progress line on standard error
     std::string ffmpeg = "ffmpeg";
 };
@@ -42,8 +45,12 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error);
 // The usage text.
 std::string Usage();
 
+// Exit code of --check and --compare when a picture differs from the manifest's.
+constexpr int kManifestDiffers = 4;
+
 // Runs the show from the working directory (which holds data/) and writes what the options ask
-// for. Returns the process exit code: the show's own code, or 2 when an output cannot be made.
+// for. Returns the process exit code: the show's own code, 2 when an output cannot be made, or
+// kManifestDiffers when --check finds a picture that differs from the manifest's.
 int RenderShow(const Options& options);
 
 } // namespace render
