@@ -1,9 +1,9 @@
 // The pixel effects, each timed beside its plain version (tests/support/fx_reference.cpp, which
 // the tests check them against bit for bit) on the work of one frame of the scenes that use it.
+#include "base/cpu.h"
 #include "fx/blit.h"
 #include "fx/blockgrid.h"
 #include "fx/radialblur.h"
-#include "fx/simd.h"
 
 // The plain versions are compiled into this program directly, so that it needs nothing from
 // the test build.
@@ -82,15 +82,12 @@ enum class Version { kPlain, kFast, kFastAvx2, kFastSse2 };
 class VectorSetting {
   public:
     explicit VectorSetting(Version version)
-        : avx2_(SetFxUsesAvx2(version != Version::kFastSse2 && FxUsesAvx2())),
-          avx512_(SetFxUsesAvx512(version == Version::kFast && FxUsesAvx512())) {}
-    ~VectorSetting() {
-        SetFxUsesAvx2(avx2_);
-        SetFxUsesAvx512(avx512_);
-    }
+        : level_(version == Version::kFastSse2   ? VectorLevel::kSse2
+                 : version == Version::kFastAvx2 ? VectorLevel::kAvx2
+                                                 : VectorLevel::kAvx512) {}
 
   private:
-    bool avx2_, avx512_;
+    ScopedVectorLevel level_;
 };
 
 // One frame of the particle scene's blits: 200 sprites of 20 x 20 (the size of the show's), then a

@@ -1,9 +1,9 @@
 // BlitAdditive: per-channel saturation, clipping at every edge, and agreement with the plain
 // version on random sprites and positions.
 #include "fx/blit.h"
-#include "fx/simd.h"
 
 #include "fx_reference.h"
+#include "vector_levels.h"
 
 #include <gtest/gtest.h>
 
@@ -102,11 +102,7 @@ TEST(BlitAdditive, NothingIsDrawnForSizesOfZeroOrBelow) {
 }
 
 TEST(BlitAdditive, MatchesThePlainVersionOnRandomSpritesAndPositions) {
-    const bool avx2 = FxUsesAvx2(), avx512 = FxUsesAvx512();
-    // AVX-512 and AVX2 where the processor has them, then SSE2.
-    for (int form = 0; form < 3; ++form) {
-        SetFxUsesAvx2(form < 2);
-        SetFxUsesAvx512(form == 0);
+    ForEachVectorLevel([](VectorLevel) {
         std::mt19937 random(1234);
         std::vector<uint32_t> fast(kFramePixels), plain(kFramePixels);
         for (uint32_t& word : fast)
@@ -121,9 +117,7 @@ TEST(BlitAdditive, MatchesThePlainVersionOnRandomSpritesAndPositions) {
                 word = random() & (trial % 2 ? 0xFFFFFFFF : 0x003F3F3F); // bright, or dim
             BlitAdditive(sprite.data(), width, height, fast.data(), x, y);
             ReferenceBlitAdditive(sprite.data(), width, height, plain.data(), x, y);
-            ASSERT_EQ(plain, fast) << "trial " << trial << " form " << form;
+            ASSERT_EQ(plain, fast) << "trial " << trial;
         }
-    }
-    SetFxUsesAvx2(avx2);
-    SetFxUsesAvx512(avx512);
+    });
 }

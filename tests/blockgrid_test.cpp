@@ -1,9 +1,9 @@
 // The block mapper: texture repeat, the rounding of steps, light, the masked mapper's skipped
 // blocks, and agreement with the plain version on random grids.
 #include "fx/blockgrid.h"
-#include "fx/simd.h"
 
 #include "fx_reference.h"
+#include "vector_levels.h"
 
 #include <gtest/gtest.h>
 
@@ -160,11 +160,7 @@ TEST(BlockGrid, MaskedMapperSkipsEmptyBlocksAndNeverDrawsTheFirstRowAndColumn) {
 }
 
 TEST(BlockGrid, MatchesThePlainVersionOnRandomGrids) {
-    const bool avx2 = FxUsesAvx2(), avx512 = FxUsesAvx512();
-    // AVX-512 and AVX2 where the processor has them, then SSE2.
-    for (int form = 0; form < 3; ++form) {
-        SetFxUsesAvx2(form < 2);
-        SetFxUsesAvx512(form == 0);
+    ForEachVectorLevel([](VectorLevel) {
         std::mt19937 random(99);
         std::vector<uint32_t> texture(256 * 256);
         for (uint32_t& word : texture)
@@ -196,10 +192,7 @@ TEST(BlockGrid, MatchesThePlainVersionOnRandomGrids) {
                 ReferenceMapGrid(blockGrid, texture.data(), plain.data());
             }
             for (int i = 0; i < kFramePixels; ++i)
-                ASSERT_EQ(plain[i], fast[i])
-                    << "trial " << trial << " pixel " << i << " form " << form;
+                ASSERT_EQ(plain[i], fast[i]) << "trial " << trial << " pixel " << i;
         }
-    }
-    SetFxUsesAvx2(avx2);
-    SetFxUsesAvx512(avx512);
+    });
 }

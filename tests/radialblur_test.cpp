@@ -2,8 +2,8 @@
 // and corners, and agreement with the plain version on random frames and centres.
 #include "fx/radialblur.h"
 
-#include "fx/simd.h"
 #include "fx_reference.h"
+#include "vector_levels.h"
 
 #include <gtest/gtest.h>
 
@@ -28,27 +28,6 @@ struct GuardedFrame {
                 return false;
         return true;
     }
-};
-
-// The vector forms a test runs in turn: AVX-512 and AVX2 where the processor has them, then
-// SSE2; the settings are put back afterwards.
-class EachVectorForm {
-  public:
-    EachVectorForm() : avx2_(FxUsesAvx2()), avx512_(SetFxUsesAvx512(true)) {
-        SetFxUsesAvx512(avx512_);
-    }
-    ~EachVectorForm() {
-        SetFxUsesAvx2(avx2_);
-        SetFxUsesAvx512(avx512_);
-    }
-    static constexpr const char* kNames[3] = {" AVX-512", " AVX2", " SSE2"};
-    static void Use(int form) {
-        SetFxUsesAvx2(form < 2);
-        SetFxUsesAvx512(form == 0);
-    }
-
-  private:
-    bool avx2_, avx512_;
 };
 
 uint32_t Grey(uint32_t level) {
@@ -122,9 +101,7 @@ TEST(RadialBlur, RaysKeepGreyLevelsFrom44To86) {
 }
 
 TEST(RadialBlur, CentresAtTheCornersAndEdgesStayInsideTheFrame) {
-    EachVectorForm forms;
-    for (int form = 0; form < 3; ++form) {
-        EachVectorForm::Use(form);
+    ForEachVectorLevel([](VectorLevel) {
         std::mt19937 random(7);
         // Corners, edges, and centres whose quadrants leave 1 to 17 rows or columns (partial
         // blocks of eight and sixteen).
@@ -134,8 +111,7 @@ TEST(RadialBlur, CentresAtTheCornersAndEdgesStayInsideTheFrame) {
                                   {504, 100}, {100, 250}, {7, 7},   {20, 240},  {495, 17},
                                   {16, 16},   {240, 239}};
         for (const auto& centre : centres) {
-            SCOPED_TRACE(testing::Message()
-                         << centre[0] << "," << centre[1] << EachVectorForm::kNames[form]);
+            SCOPED_TRACE(testing::Message() << centre[0] << "," << centre[1]);
             std::vector<uint32_t> picture = RandomFrame(&random, 0x00FFFFFF);
             GuardedFrame fast;
             std::copy(picture.begin(), picture.end(), fast.Pixels());
@@ -144,7 +120,7 @@ TEST(RadialBlur, CentresAtTheCornersAndEdgesStayInsideTheFrame) {
             EXPECT_TRUE(fast.GuardsIntact());
             ASSERT_TRUE(std::equal(picture.begin(), picture.end(), fast.Pixels()));
         }
-    }
+    });
     // At (0, 0) the top and left rays lead out at once: row 0 is the right ray alone.
     GuardedFrame frame(Grey(200));
     RadialBlur(frame.Pixels(), 0, 0);
@@ -169,9 +145,7 @@ TEST(RadialBlur, CentreOutsideTheFrameIsClampedIntoIt) {
 }
 
 TEST(RadialBlur, MatchesThePlainVersionOnRandomFramesAndCentres) {
-    EachVectorForm forms;
-    for (int form = 0; form < 3; ++form) {
-        EachVectorForm::Use(form);
+    ForEachVectorLevel([](VectorLevel) {
         std::mt19937 random(2024);
         for (int trial = 0; trial < 40; ++trial) {
             // Full-range noise, then dim noise, then noise with top bytes set (cleared by the
@@ -182,7 +156,7 @@ TEST(RadialBlur, MatchesThePlainVersionOnRandomFramesAndCentres) {
             int cx = random() % 512, cy = random() % 256;
             RadialBlur(fast.data(), cx, cy);
             ReferenceRadialBlur(plain.data(), cx, cy);
-            ASSERT_EQ(plain, fast) << "centre " << cx << "," << cy << EachVectorForm::kNames[form];
+            ASSERT_EQ(plain, fast) << "centre " << cx << "," << cy;
         }
-    }
+    });
 }

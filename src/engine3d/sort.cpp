@@ -1,14 +1,14 @@
 #include "engine3d/sort.h"
 
+#include "base/cpu.h"
 #include "engine3d/objet3d.h"
-#include "fx/simd.h"
 
 #include <cmath>
 #include <cstring>
 #include <utility>
 #include <vector>
 
-#if defined(FX_SSE2)
+#if defined(DEMO_X86_VECTORS)
 #include <emmintrin.h>
 #endif
 
@@ -115,14 +115,15 @@ void PartitionByMasks(float* keys, int32_t* indices, int32_t lo, int32_t hi, int
     std::vector<uint64_t>& notAbove = scratch.notAbove; // bit k: keys[lo + k] <= pivot
     notBelow.resize(static_cast<size_t>(words));
     notAbove.resize(static_cast<size_t>(words));
+    [[maybe_unused]] const bool sse2 = CurrentVectorLevel() >= VectorLevel::kSse2;
     for (int32_t w = 0; w < words; ++w) {
         const float* key = keys + lo + w * 64;
         const int32_t end = count - w * 64 < 64 ? count - w * 64 : 64;
         uint64_t below = 0, above = 0;
         int32_t k = 0;
-#if defined(FX_SSE2)
+#if defined(DEMO_X86_VECTORS)
         const __m128 p = _mm_set1_ps(pivot);
-        for (; k + 4 <= end; k += 4) {
+        for (; sse2 && k + 4 <= end; k += 4) {
             const __m128 four = _mm_loadu_ps(key + k);
             below |= static_cast<uint64_t>(_mm_movemask_ps(_mm_cmpge_ps(four, p))) << k;
             above |= static_cast<uint64_t>(_mm_movemask_ps(_mm_cmple_ps(four, p))) << k;

@@ -1,13 +1,13 @@
 #include "engine3d/objet3d.h"
 
+#include "base/cpu.h"
 #include "engine3d/raster.h"
 #include "fx/numeric.h"
-#include "fx/simd.h"
 
 #include <cmath>
 
-// The AVX-512 form of TransformPoints, chosen at run time, where the effects have theirs.
-#if defined(FX_AVX2_PATH)
+// The AVX-512 form of TransformPoints, chosen at run time from the vector level.
+#if defined(DEMO_X86_VECTORS)
 #include <immintrin.h>
 #endif
 
@@ -70,7 +70,7 @@ inline void TransformPoint(Objet3d& object, const float* m, float dx, float dy, 
     object.viewNormals[i * 3 + 2] = static_cast<float>(m[6] * nx + m[7] * ny + m[8] * nz);
 }
 
-#if defined(FX_AVX2_PATH)
+#if defined(DEMO_X86_VECTORS)
 
 // Eight points at a time with AVX-512 (F, DQ and VL): the same double operations in the same order
 // as TransformPoint, lane by lane. Truncation through a 64-bit integer gives the x86 "integer
@@ -152,18 +152,11 @@ TRANSFORM_TARGET void TransformPointsAvx512(Objet3d& object, const float* m, flo
     }
 }
 
-bool ProcessorHasAvx512Dq() {
-    static const bool has = __builtin_cpu_supports("avx512f") &&
-                            __builtin_cpu_supports("avx512dq") &&
-                            __builtin_cpu_supports("avx512vl");
-    return has;
-}
-
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
 #endif
 
-#endif // FX_AVX2_PATH
+#endif // DEMO_X86_VECTORS
 
 } // namespace
 
@@ -174,8 +167,8 @@ void Objet3d::TransformPoints(const CameraMatrix& cameraMatrix, Vec3f cameraPosi
     const float dy = static_cast<float>(static_cast<double>(position[1]) - cameraPosition.y);
     const float dz = static_cast<float>(static_cast<double>(position[2]) - cameraPosition.z);
     int32_t i = 0;
-#if defined(FX_AVX2_PATH)
-    if (ProcessorHasAvx512Dq()) {
+#if defined(DEMO_X86_VECTORS)
+    if (CurrentVectorLevel() >= VectorLevel::kAvx512) {
         TransformPointsAvx512(*this, m, dx, dy, dz, pointCount);
         i = pointCount / 8 * 8;
     }

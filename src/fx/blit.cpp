@@ -1,11 +1,8 @@
 #include "fx/blit.h"
 
-#include "fx/simd.h"
+#include "base/cpu.h"
 
-#if defined(FX_SSE2)
-#include <emmintrin.h>
-#endif
-#if defined(FX_AVX2_PATH)
+#if defined(DEMO_X86_VECTORS)
 #include <immintrin.h>
 #endif
 
@@ -24,11 +21,17 @@ inline uint32_t AddSaturated(uint32_t frame, uint32_t source) {
     return red | green | blue;
 }
 
-// One clipped row of `count` pixels.
+// One clipped row of `count` pixels, one at a time.
 inline void AddRow(const uint32_t* source, uint32_t* frame, int32_t count) {
+    for (int32_t i = 0; i < count; ++i)
+        frame[i] = AddSaturated(frame[i], source[i]);
+}
+
+#if defined(DEMO_X86_VECTORS)
+// One clipped row, four pixels at a time with SSE2.
+inline void AddRowSse2(const uint32_t* source, uint32_t* frame, int32_t count) {
     int32_t i = 0;
-#if defined(FX_SSE2)
-    // A saturating unsigned byte add is the per-channel rule exactly; four pixels at a time.
+    // A saturating unsigned byte add is the per-channel rule exactly.
     const __m128i colourBits = _mm_set1_epi32(static_cast<int>(kColourBits));
     for (; i + 4 <= count; i += 4) {
         __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i));
@@ -36,12 +39,9 @@ inline void AddRow(const uint32_t* source, uint32_t* frame, int32_t count) {
         __m128i sum = _mm_and_si128(_mm_adds_epu8(d, s), colourBits);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(frame + i), sum);
     }
-#endif
-    for (; i < count; ++i)
-        frame[i] = AddSaturated(frame[i], source[i]);
+    AddRow(source + i, frame + i, count - i);
 }
 
-#if defined(FX_AVX2_PATH)
 // Eight pixels at a time, for processors that have AVX2.
 __attribute__((target("avx2"))) void AddRowsAvx2(const uint32_t* source, int32_t width,
                                                  uint32_t* frame, int32_t count, int64_t rows) {
@@ -107,14 +107,18 @@ void BlitAdditive(const uint32_t* source, int32_t width, int32_t height, FrameBu
     int32_t count = static_cast<int32_t>(endColumn - firstColumn);
     const uint32_t* sourceRow = source + (firstRow - y) * width + (firstColumn - x);
     uint32_t* frameRow = frame + firstRow * kFrameWidth + firstColumn;
-#if defined(FX_AVX2_PATH)
-    if (FxUsesAvx512())
+    void (*addRow)(const uint32_t*, uint32_t*, int32_t) = AddRow;
+#if defined(DEMO_X86_VECTORS)
+    const VectorLevel level = CurrentVectorLevel();
+    if (level >= VectorLevel::kAvx512)
         return AddRowsAvx512(sourceRow, width, frameRow, count, endRow - firstRow);
-    if (FxUsesAvx2())
+    if (level >= VectorLevel::kAvx2)
         return AddRowsAvx2(sourceRow, width, frameRow, count, endRow - firstRow);
+    if (level >= VectorLevel::kSse2)
+        addRow = AddRowSse2;
 #endif
     for (int64_t row = firstRow; row < endRow; ++row) {
-        AddRow(sourceRow, frameRow, count);
+        addRow(sourceRow, frameRow, count);
         sourceRow += width;
         frameRow += kFrameWidth;
     }

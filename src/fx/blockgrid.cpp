@@ -1,11 +1,8 @@
 #include "fx/blockgrid.h"
 
-#include "fx/simd.h"
+#include "base/cpu.h"
 
-#if defined(FX_SSE2)
-#include <emmintrin.h>
-#endif
-#if defined(FX_AVX2_PATH)
+#if defined(DEMO_X86_VECTORS)
 #include <immintrin.h>
 #endif
 
@@ -27,14 +24,14 @@ inline uint32_t TexelIndex(int32_t u, int32_t v) {
     return (static_cast<uint32_t>(v >> 8) & 0xFF00) | (static_cast<uint32_t>(u >> 16) & 0xFF);
 }
 
-#if defined(FX_SSE2)
+#if defined(DEMO_X86_VECTORS)
 
 // Eight pixels of one block row: texels fetched one by one, light added four pixels at a time.
 // The texel vectors are built from registers: storing the eight texels to an array and loading
 // them back as two vectors stalls store forwarding (MapGrid 244 us that way against 190 us,
 // CPU time, one run each on a busy 2-core machine).
-inline void DrawRow(const uint32_t* texture, uint32_t* out, int32_t u, int32_t v, int32_t light,
-                    int32_t du, int32_t dv, int32_t dlight) {
+inline void DrawRowSse2(const uint32_t* texture, uint32_t* out, int32_t u, int32_t v, int32_t light,
+                        int32_t du, int32_t dv, int32_t dlight) {
     __m128i texels[2];
     for (int half = 0; half < 2; ++half) {
         uint32_t t[4];
@@ -65,7 +62,7 @@ inline void DrawRow(const uint32_t* texture, uint32_t* out, int32_t u, int32_t v
     }
 }
 
-#else
+#endif
 
 // Grey added to a texel for light level L = light >> 8, as three bytes of a word: red and green
 // get L & 255, blue gets L, or 255 when L as an unsigned number is above 255. A saturating byte
@@ -86,6 +83,7 @@ inline uint32_t AddSaturated(uint32_t texel, uint32_t addend) {
     return result;
 }
 
+// Eight pixels of one block row, one at a time.
 inline void DrawRow(const uint32_t* texture, uint32_t* out, int32_t u, int32_t v, int32_t light,
                     int32_t du, int32_t dv, int32_t dlight) {
     for (int k = 0; k < 8; ++k) {
@@ -95,8 +93,6 @@ inline void DrawRow(const uint32_t* texture, uint32_t* out, int32_t u, int32_t v
         light = Add(light, dlight);
     }
 }
-
-#endif
 
 // The corners' edges of block (j, i), stepped down one pixel row at a time.
 struct BlockEdges {
@@ -128,10 +124,15 @@ struct BlockEdges {
     }
 };
 
+using RowDrawer = void (*)(const uint32_t*, uint32_t*, int32_t, int32_t, int32_t, int32_t, int32_t,
+                           int32_t);
+
+// One block, with the rows drawn by DrawRow or DrawRowSse2.
+template <RowDrawer drawRow>
 inline void DrawBlock(const uint32_t* texture, uint32_t* out, int j, int i) {
     BlockEdges edges(j, i);
     for (int row = 0; row < kBlockSize; ++row, out += kFrameWidth) {
-        DrawRow(texture, out, edges.uL, edges.vL, edges.lL, StepOf(edges.uR, edges.uL),
+        drawRow(texture, out, edges.uL, edges.vL, edges.lL, StepOf(edges.uR, edges.uL),
                 StepOf(edges.vR, edges.vL), StepOf(edges.lR, edges.lL));
         edges.NextRow();
     }
@@ -148,7 +149,7 @@ inline uint32_t* BlockAddress(FrameBuffer frame, int j, int i) {
     return frame + (kBlockSize * i) * kFrameWidth + kBlockSize * j;
 }
 
-#if defined(FX_AVX2_PATH)
+#if defined(DEMO_X86_VECTORS)
 
 // A whole block row at once: eight texels in one gather, the light on eight lanes. Chosen at
 // run time, so the program still runs on processors without AVX2.
@@ -296,33 +297,51 @@ FX_AVX512 void MapGridMaskedAvx512(const uint32_t* texture, FrameBuffer frame) {
 
 #endif
 
-} // namespace
-
-void MapBlock(const uint32_t* texture, uint32_t* blockTopLeft, int j, int i) {
-    DrawBlock(texture, blockTopLeft, j, i);
-}
-
-void MapGrid(const uint32_t* texture, FrameBuffer frame) {
-#if defined(FX_AVX2_PATH)
-    if (FxUsesAvx512())
-        return MapGridAvx512(texture, frame);
-    if (FxUsesAvx2())
-        return MapGridAvx2(texture, frame);
-#endif
+template <RowDrawer drawRow> void MapGridWith(const uint32_t* texture, FrameBuffer frame) {
     for (int i = 0; i < kBlockRows; ++i)
         for (int j = 0; j < kBlockColumns; ++j)
-            DrawBlock(texture, BlockAddress(frame, j, i), j, i);
+            DrawBlock<drawRow>(texture, BlockAddress(frame, j, i), j, i);
 }
 
-void MapGridMasked(const uint32_t* texture, FrameBuffer frame) {
-#if defined(FX_AVX2_PATH)
-    if (FxUsesAvx512())
-        return MapGridMaskedAvx512(texture, frame);
-    if (FxUsesAvx2())
-        return MapGridMaskedAvx2(texture, frame);
-#endif
+template <RowDrawer drawRow> void MapGridMaskedWith(const uint32_t* texture, FrameBuffer frame) {
     for (int i = 1; i < kBlockRows; ++i)
         for (int j = 1; j < kBlockColumns; ++j)
             if (!BlockIsEmpty(j, i))
-                DrawBlock(texture, BlockAddress(frame, j, i), j, i);
+                DrawBlock<drawRow>(texture, BlockAddress(frame, j, i), j, i);
+}
+
+} // namespace
+
+void MapBlock(const uint32_t* texture, uint32_t* blockTopLeft, int j, int i) {
+#if defined(DEMO_X86_VECTORS)
+    if (CurrentVectorLevel() >= VectorLevel::kSse2)
+        return DrawBlock<DrawRowSse2>(texture, blockTopLeft, j, i);
+#endif
+    DrawBlock<DrawRow>(texture, blockTopLeft, j, i);
+}
+
+void MapGrid(const uint32_t* texture, FrameBuffer frame) {
+#if defined(DEMO_X86_VECTORS)
+    const VectorLevel level = CurrentVectorLevel();
+    if (level >= VectorLevel::kAvx512)
+        return MapGridAvx512(texture, frame);
+    if (level >= VectorLevel::kAvx2)
+        return MapGridAvx2(texture, frame);
+    if (level >= VectorLevel::kSse2)
+        return MapGridWith<DrawRowSse2>(texture, frame);
+#endif
+    MapGridWith<DrawRow>(texture, frame);
+}
+
+void MapGridMasked(const uint32_t* texture, FrameBuffer frame) {
+#if defined(DEMO_X86_VECTORS)
+    const VectorLevel level = CurrentVectorLevel();
+    if (level >= VectorLevel::kAvx512)
+        return MapGridMaskedAvx512(texture, frame);
+    if (level >= VectorLevel::kAvx2)
+        return MapGridMaskedAvx2(texture, frame);
+    if (level >= VectorLevel::kSse2)
+        return MapGridMaskedWith<DrawRowSse2>(texture, frame);
+#endif
+    MapGridMaskedWith<DrawRow>(texture, frame);
 }

@@ -1,14 +1,11 @@
 #include "fx/radialblur.h"
 
-#include "fx/simd.h"
+#include "base/cpu.h"
 
 #include <algorithm>
 #include <array>
 
-#if defined(FX_SSE2)
-#include <emmintrin.h>
-#endif
-#if defined(FX_AVX2_PATH)
+#if defined(DEMO_X86_VECTORS)
 #include <immintrin.h>
 #endif
 
@@ -66,12 +63,12 @@ void Ray(FrameBuffer frame, int32_t cx, int32_t cy, int sx, int sy) {
     }
 }
 
-#if defined(FX_SSE2)
+#if defined(DEMO_X86_VECTORS)
 
 // The interior rule with each channel in a 16-bit lane (lane 3, the top byte, is dropped when
 // stored). _mm_mulhi_epu16 gives (a * b) >> 16 exactly: channel values are below 256 and both
 // weights, w and 65536 - w, lie in 1..65535.
-struct Interior {
+struct InteriorSse2 {
     __m128i zero = _mm_setzero_si128();
     __m128i ownWeight = _mm_set1_epi16(1507);
     __m128i maximum = _mm_set1_epi16(255);
@@ -93,10 +90,10 @@ struct Interior {
     }
 };
 
-#else
+#endif
 
-// Portable form: the three channels as plain integers.
-struct Interior {
+// Plain form: the three channels as plain integers.
+struct InteriorPlain {
     struct Lanes {
         uint32_t c[3];
     };
@@ -115,13 +112,11 @@ struct Interior {
     }
 };
 
-#endif
-
 // Quadrants. With t = |x - cx| and dy = |y - cy|, part A of a row (0 < t < dy) reads only the
 // row nearer the centre ("toward"); part B (t > dy) also reads its own row's previous pixel.
 // Rows are pointers to their column cx, and sx is the direction away from the centre.
 
-template <int sx>
+template <class Interior, int sx>
 inline void PartA(const Interior& interior, uint32_t* row, const uint32_t* toward, int32_t dy,
                   int32_t columns) {
     const int32_t end = dy - 1 < columns ? dy - 1 : columns;
@@ -136,7 +131,7 @@ inline void PartA(const Interior& interior, uint32_t* row, const uint32_t* towar
 
 // Part B of one row: a chain in which each pixel waits for the one before it, kept in
 // registers rather than read back from memory.
-template <int sx>
+template <class Interior, int sx>
 inline void PartB(const Interior& interior, uint32_t* row, const uint32_t* toward, int32_t dy,
                   int32_t columns) {
     if (dy + 1 > columns)
@@ -154,7 +149,7 @@ inline void PartB(const Interior& interior, uint32_t* row, const uint32_t* towar
 // t - 1, which the inner chain has just computed, so the two chains run side by side and the
 // processor overlaps them. (Measured side by side, centre (256, 128), CPU time on a busy
 // 2-core machine: one row at a time 303 us per blur, two rows 279 us.)
-template <int sx>
+template <class Interior, int sx>
 inline void PartBPair(const Interior& interior, uint32_t* inner, uint32_t* outer,
                       const uint32_t* toward, int32_t dy, int32_t columns) {
     if (dy + 1 > columns)
@@ -181,7 +176,7 @@ inline void PartBPair(const Interior& interior, uint32_t* inner, uint32_t* outer
 }
 
 // One quadrant, rows outward from the centre, two at a time.
-template <int sx, int sy> void Quadrant(FrameBuffer frame, int32_t cx, int32_t cy) {
+template <class Interior, int sx, int sy> void Quadrant(FrameBuffer frame, int32_t cx, int32_t cy) {
     const Interior interior;
     const int32_t columns = sx > 0 ? 511 - cx : cx; // pixels beside the centre on this side
     const int32_t rows = sy > 0 ? 255 - cy : cy;    // rows beside the centre on this side
@@ -191,18 +186,25 @@ template <int sx, int sy> void Quadrant(FrameBuffer frame, int32_t cx, int32_t c
         uint32_t* inner = frame + (cy + sy * dy) * kFrameWidth + cx;
         uint32_t* outer = inner + stride;
         const uint32_t* toward = inner - stride;
-        PartA<sx>(interior, inner, toward, dy, columns);
-        PartA<sx>(interior, outer, inner, dy + 1, columns);
-        PartBPair<sx>(interior, inner, outer, toward, dy, columns);
+        PartA<Interior, sx>(interior, inner, toward, dy, columns);
+        PartA<Interior, sx>(interior, outer, inner, dy + 1, columns);
+        PartBPair<Interior, sx>(interior, inner, outer, toward, dy, columns);
     }
     if (dy <= rows) {
         uint32_t* row = frame + (cy + sy * dy) * kFrameWidth + cx;
-        PartA<sx>(interior, row, row - stride, dy, columns);
-        PartB<sx>(interior, row, row - stride, dy, columns);
+        PartA<Interior, sx>(interior, row, row - stride, dy, columns);
+        PartB<Interior, sx>(interior, row, row - stride, dy, columns);
     }
 }
 
-#if defined(FX_AVX2_PATH)
+template <class Interior> void Quadrants(FrameBuffer frame, int32_t cx, int32_t cy) {
+    Quadrant<Interior, 1, 1>(frame, cx, cy);
+    Quadrant<Interior, -1, 1>(frame, cx, cy);
+    Quadrant<Interior, 1, -1>(frame, cx, cy);
+    Quadrant<Interior, -1, -1>(frame, cx, cy);
+}
+
+#if defined(DEMO_X86_VECTORS)
 
 // The quadrants with AVX2, eight pixels per register, for processors that have it.
 //
@@ -615,7 +617,7 @@ void VectorQuadrants(const VectorParts& parts, FrameBuffer frame, int32_t cx, in
     VectorQuadrant<-1, -1>(parts, frame, cx, cy);
 }
 
-#endif // FX_AVX2_PATH
+#endif // DEMO_X86_VECTORS
 
 } // namespace
 
@@ -637,14 +639,14 @@ void RadialBlur(FrameBuffer frame, int32_t cx, int32_t cy) {
     Ray(frame, cx, cy, -1, 1);
     Ray(frame, cx, cy, 0, 1);
 
-#if defined(FX_AVX2_PATH)
-    if (FxUsesAvx512())
+#if defined(DEMO_X86_VECTORS)
+    const VectorLevel level = CurrentVectorLevel();
+    if (level >= VectorLevel::kAvx512)
         return VectorQuadrants(kAvx512Parts, frame, cx, cy);
-    if (FxUsesAvx2())
+    if (level >= VectorLevel::kAvx2)
         return VectorQuadrants(kAvx2Parts, frame, cx, cy);
+    if (level >= VectorLevel::kSse2)
+        return Quadrants<InteriorSse2>(frame, cx, cy);
 #endif
-    Quadrant<1, 1>(frame, cx, cy);
-    Quadrant<-1, 1>(frame, cx, cy);
-    Quadrant<1, -1>(frame, cx, cy);
-    Quadrant<-1, -1>(frame, cx, cy);
+    Quadrants<InteriorPlain>(frame, cx, cy);
 }

@@ -1,9 +1,9 @@
 #include "scenes/particles.h"
 
 #include "assets/surface.h"
+#include "base/cpu.h"
 #include "fx/blit.h"
 #include "fx/numeric.h"
-#include "fx/simd.h"
 #include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
 #include "shell/clock.h"
@@ -12,8 +12,8 @@
 #include <cmath>
 #include <cstring>
 
-// The AVX2 and AVX-512 versions, chosen at run time, where the effects have theirs.
-#if defined(FX_AVX2_PATH)
+// The AVX2 and AVX-512 versions, chosen at run time from the vector level.
+#if defined(DEMO_X86_VECTORS)
 #include <immintrin.h>
 #endif
 
@@ -72,7 +72,7 @@ void MovePortable(int32_t first, int32_t count, float* x, float* y, float* vx, f
     }
 }
 
-#if defined(FX_AVX2_PATH)
+#if defined(DEMO_X86_VECTORS)
 
 // The pull of `targetCount` targets on the 4 * kGroups particles starting at `first`, one
 // particle per lane of each register: every lane adds its terms in target order with the same
@@ -186,17 +186,7 @@ void MoveAvx512(int32_t count, float* x, float* y, float* vx, float* vy, const f
     MoveAvx2(count - i, x + i, y + i, vx + i, vy + i, targetsX, targetsY, targetCount);
 }
 
-bool ProcessorHasAvx2() {
-    static const bool hasAvx2 = __builtin_cpu_supports("avx2");
-    return hasAvx2;
-}
-
-bool ProcessorHasAvx512() {
-    static const bool hasAvx512 = __builtin_cpu_supports("avx512f");
-    return hasAvx512;
-}
-
-#endif // FX_AVX2_PATH
+#endif // DEMO_X86_VECTORS
 
 } // namespace
 
@@ -245,11 +235,11 @@ ShapeTargets BuildShapeTargets(const uint32_t* pixels) {
 }
 
 bool ParticleKernelAvailable(ParticleKernel kernel) {
-#if defined(FX_AVX2_PATH)
+#if defined(DEMO_X86_VECTORS)
     if (kernel == ParticleKernel::kAvx2)
-        return ProcessorHasAvx2();
+        return ProcessorVectorLevel() >= VectorLevel::kAvx2;
     if (kernel == ParticleKernel::kAvx512)
-        return ProcessorHasAvx512();
+        return ProcessorVectorLevel() >= VectorLevel::kAvx512;
 #endif
     return kernel == ParticleKernel::kPortable;
 }
@@ -257,7 +247,7 @@ bool ParticleKernelAvailable(ParticleKernel kernel) {
 void MoveParticlesWith(ParticleKernel kernel, int32_t count, float* x, float* y, float* vx,
                        float* vy, const float* targetsX, const float* targetsY,
                        int32_t targetCount) {
-#if defined(FX_AVX2_PATH)
+#if defined(DEMO_X86_VECTORS)
     if (kernel == ParticleKernel::kAvx2) {
         MoveAvx2(count, x, y, vx, vy, targetsX, targetsY, targetCount);
         return;
@@ -273,11 +263,11 @@ void MoveParticlesWith(ParticleKernel kernel, int32_t count, float* x, float* y,
 
 void MoveParticles(int32_t count, float* x, float* y, float* vx, float* vy, const float* targetsX,
                    const float* targetsY, int32_t targetCount) {
-    static const ParticleKernel best =
-        ParticleKernelAvailable(ParticleKernel::kAvx512) ? ParticleKernel::kAvx512
-        : ParticleKernelAvailable(ParticleKernel::kAvx2) ? ParticleKernel::kAvx2
-                                                         : ParticleKernel::kPortable;
-    MoveParticlesWith(best, count, x, y, vx, vy, targetsX, targetsY, targetCount);
+    const VectorLevel level = CurrentVectorLevel();
+    const ParticleKernel kernel = level >= VectorLevel::kAvx512 ? ParticleKernel::kAvx512
+                                  : level >= VectorLevel::kAvx2 ? ParticleKernel::kAvx2
+                                                                : ParticleKernel::kPortable;
+    MoveParticlesWith(kernel, count, x, y, vx, vy, targetsX, targetsY, targetCount);
 }
 
 int32_t ParticleDrawPosition(float coordinate, int32_t limit) {

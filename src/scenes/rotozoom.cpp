@@ -1,6 +1,7 @@
 #include "scenes/rotozoom.h"
 
 #include "assets/surface.h"
+#include "base/cpu.h"
 #include "fx/blit.h"
 #include "fx/numeric.h"
 #include "fx/radialblur.h"
@@ -12,8 +13,7 @@
 #include <cmath>
 #include <cstring>
 
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-#include <cpuid.h>
+#if defined(DEMO_X86_VECTORS)
 #include <immintrin.h>
 #endif
 
@@ -87,7 +87,7 @@ void FillOneByOne(const uint32_t* texture, FrameBuffer frame, const RotozoomStep
     }
 }
 
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#if defined(DEMO_X86_VECTORS)
 #define ROTOZOOM_X86 1
 
 // Eight pixels at a time: lane i of a row starts at the row position plus (i + 1) pixel steps
@@ -127,7 +127,7 @@ __attribute__((target("avx2"))) void FillGather(const uint32_t* texture, FrameBu
 }
 #endif
 
-#if defined(__GNUC__) && defined(__x86_64__)
+#if defined(DEMO_X86_VECTORS) && defined(__x86_64__)
 #define ROTOZOOM_BIT_EXTRACT 1
 
 // Both sums of a pixel in one 64-bit word: the low 20 bits of the column sum b in bits 0..19,
@@ -179,23 +179,6 @@ __attribute__((target("bmi2"))) void FillBitExtract(const uint32_t* texture, Fra
     }
 }
 
-// pext is one fast instruction on Intel processors since it exists, and on AMD ones from
-// family 19h (Zen 3) on; earlier AMD processors run it as a slow microcode loop.
-bool HasFastBitExtract() {
-    if (!__builtin_cpu_supports("bmi2"))
-        return false;
-    if (__builtin_cpu_is("intel"))
-        return true;
-    if (!__builtin_cpu_is("amd"))
-        return false;
-    unsigned eax, ebx, ecx, edx;
-    if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx))
-        return false;
-    unsigned family = (eax >> 8) & 0xF;
-    if (family == 0xF)
-        family += (eax >> 20) & 0xFF;
-    return family >= 0x19;
-}
 #endif
 
 using RotozoomFiller = void (*)(const uint32_t*, FrameBuffer, const RotozoomSteps&);
@@ -223,13 +206,13 @@ bool RotozoomMethodAvailable(RotozoomMethod method) {
         return true;
     case RotozoomMethod::kGather:
 #ifdef ROTOZOOM_X86
-        return __builtin_cpu_supports("avx2");
+        return ProcessorVectorLevel() >= VectorLevel::kAvx2;
 #else
         return false;
 #endif
     case RotozoomMethod::kBitExtract:
 #ifdef ROTOZOOM_BIT_EXTRACT
-        return __builtin_cpu_supports("bmi2");
+        return ProcessorVectorLevel() >= VectorLevel::kAvx2; // AVX2 comes with BMI2
 #else
         return false;
 #endif
@@ -241,13 +224,17 @@ RotozoomMethod RotozoomPreferredMethod() {
     // Measured on an AMD EPYC (Zen 4), one frame, best of 300: one by one 102 us, gather 59 us
     // (the same in 32 x 32 tiles; 56 us with 16-lane AVX-512 gathers), bit extract 50 us row by
     // row and 44 us in tiles.
+    if (CurrentVectorLevel() < VectorLevel::kAvx2)
+        return RotozoomMethod::kOneByOne;
 #ifdef ROTOZOOM_BIT_EXTRACT
-    if (HasFastBitExtract())
+    if (ProcessorHasFastBitExtract())
         return RotozoomMethod::kBitExtract;
 #endif
-    if (RotozoomMethodAvailable(RotozoomMethod::kGather))
-        return RotozoomMethod::kGather;
+#ifdef ROTOZOOM_X86
+    return RotozoomMethod::kGather;
+#else
     return RotozoomMethod::kOneByOne;
+#endif
 }
 
 void FillRotozoomWith(RotozoomMethod method, const uint32_t* texture, FrameBuffer frame,
@@ -256,8 +243,7 @@ void FillRotozoomWith(RotozoomMethod method, const uint32_t* texture, FrameBuffe
 }
 
 void FillRotozoom(const uint32_t* texture, FrameBuffer frame, const RotozoomCorners& corners) {
-    static const RotozoomFiller fill = FillerFor(RotozoomPreferredMethod());
-    fill(texture, frame, RotozoomFixedPoint(corners));
+    FillerFor(RotozoomPreferredMethod())(texture, frame, RotozoomFixedPoint(corners));
 }
 
 void RotozoomBlurCentre(double angle, int32_t* x, int32_t* y) {

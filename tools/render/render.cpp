@@ -597,6 +597,8 @@ std::string Usage() {
            "  --check FILE      compares every frame and the music with a manifest; exit\n"
            "                    code 4 when a picture differs\n"
            "  --compare A B     compares two manifests (the second a port's), renders nothing\n"
+           "  --simd LEVEL      the vector code to use: plain, sse2, avx2 or avx512 (default:\n"
+           "                    the best this processor has); a level above it is refused\n"
            "  --sheet FILE.png  a contact sheet: a labelled thumbnail every 10 s of the show\n"
            "  --every S         seconds between the sheet's thumbnails (0.5 to 180)\n"
            "  --progress        a progress line on standard error (default when it is a terminal)\n"
@@ -716,6 +718,19 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
         } else if (option == "--compare") {
             if (!value(&options->comparePaths[0]) || !value(&options->comparePaths[1]))
                 return false;
+        } else if (option == "--simd") {
+            if (!value(&text))
+                return false;
+            if (!ParseVectorLevel(text, &options->level)) {
+                *error = "--simd is plain, sse2, avx2 or avx512";
+                return false;
+            }
+            if (options->level > ProcessorVectorLevel()) {
+                *error = std::string("--simd ") + text + ": this processor and build go up to " +
+                         VectorLevelName(ProcessorVectorLevel());
+                return false;
+            }
+            options->levelGiven = true;
         } else if (option == "--ffmpeg") {
             if (!value(&options->ffmpeg))
                 return false;
@@ -780,6 +795,8 @@ int RenderShow(const Options& options) {
         std::fputs(DescribeComparison(comparison).c_str(), stdout);
         return comparison.PicturesEqual() ? 0 : kManifestDiffers;
     }
+    const VectorLevel level = options.levelGiven ? options.level : ProcessorVectorLevel();
+    ScopedVectorLevel use(level);
     Renderer renderer(options);
     return renderer.Run();
 }

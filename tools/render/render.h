@@ -7,6 +7,7 @@
 // moment the show starts the module.
 #pragma once
 
+#include "base/cpu.h"
 #include "render/capture.h"
 
 #include <string>
@@ -26,16 +27,18 @@ struct Options {
     std::string videoPath;  // .mp4 (H.264 + AAC) or .mkv (lossless), through ffmpeg
     std::string framesPath; // a folder for numbered BMP frames and music.wav
     std::vector<KeyPress> keys;
-    CaptureRequest capture;   // --scale, --size, --frame-only
-    CaptureGeometry geometry; // what they give, settled by ParseOptions
-    bool bestQuality = false; // .mp4: x264's slower "medium" preset at CRF 16
-    std::string sheetPath;    // a contact sheet of the show, as a PNG file
-    double sheetEvery = 10.0; // seconds of show between its thumbnails
-    bool bench = false;       // time every frame and print a per-scene table
-    std::string hashesPath;   // writes the manifest of the frames and music (render/manifest.h)
-    std::string checkPath;    // compares the frames and music with this manifest
+    CaptureRequest capture;      // --scale, --size, --frame-only
+    CaptureGeometry geometry;    // what they give, settled by ParseOptions
+    bool bestQuality = false;    // .mp4: x264's slower "medium" preset at CRF 16
+    std::string sheetPath;       // a contact sheet of the show, as a PNG file
+    double sheetEvery = 10.0;    // seconds of show between its thumbnails
+    bool bench = false;          // time every frame and print a per-scene table
+    std::string hashesPath;      // writes the manifest of the frames and music (render/manifest.h)
+    std::string checkPath;       // compares the frames and music with this manifest
     std::string comparePaths[2]; // --compare: two manifests compared, nothing rendered
-    bool progress = false;    // a progress line on standard error
+    bool levelGiven = false;     // --simd: the vector level to use instead of the processor's
+    VectorLevel level = VectorLevel::kPlain;
+    bool progress = false; // a progress line on standard error
     std::string ffmpeg = "ffmpeg";
 };
 
