@@ -116,6 +116,14 @@ TEST(BallScene, GridHitsTheBallAroundTheCentreAndMarksTheRaysThatMissIt) {
                     &centreY);
     EXPECT_EQ(centreX, 296);
     EXPECT_EQ(centreY, 98);
+
+    // The texture row scale, to the last 16.16 bit: looking along -x from (10000, 0, 3000), the
+    // screen centre's ray meets the ball exactly at (4000, 0, 3000), height 3000, so
+    // v = 3000 * 9830400 / 5000 (90 texel rows); a scale off by 2 in 9830400 changes it.
+    ComputeBallGrid(256.0f, 5000.0f, Vec3f{10000.0f, 0.0f, 3000.0f}, Vec3f{-1.0f, 0.0f, 0.0f}, 0.0,
+                    &centreX, &centreY);
+    EXPECT_EQ(blockGrid.u[middle], 0);
+    EXPECT_EQ(blockGrid.v[middle], 5898240);
 }
 
 TEST(BallScene, AStraightDownDirectionKeepsThePreviousAxes) {

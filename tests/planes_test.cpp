@@ -142,6 +142,12 @@ TEST(PlanesRays, CameraInsideTheColumnSeesTheInsideWall) {
     EXPECT_NEAR(533.333, up.hz, 1e-3);
     EXPECT_EQ(63, TexelColumn(up.u));
     EXPECT_EQ(TexelColumn(static_cast<int32_t>(up.hz * 6400)), TexelColumn(up.v));
+    // The texture row scale, to the last 16.16 bit: this ray meets the wall at height 300
+    // exactly, so v = 300 * 6400.
+    const CylinderHit slope = CastCylinderRay(400.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.75f);
+    ASSERT_TRUE(slope.hit);
+    EXPECT_EQ(300.0f, slope.hz);
+    EXPECT_EQ(300 * 6400, slope.v);
     EXPECT_EQ(26, up.level); // 533.3 / 20
     const CylinderHit back = CastCylinderRay(400.0f, 0.0f, 0.0f, 0.0f, -1.0f, 0.0f, 0.0f);
     ASSERT_TRUE(back.hit);
