@@ -98,6 +98,16 @@ bench-web: web
 sanitize:
 	@$(MAKE) --no-print-directory test PRESET=sanitize
 
+# Every build checked against the show's manifest, tests/golden/show.frames: the native build at
+# each vector level, the portable preset, Windows under Wine, the browser, and Linux on aarch64,
+# i686 and s390x under qemu-user. Builds what is missing, then prints one table.
+.PHONY: conformance
+conformance:
+	@./scripts/install-deps.sh windows
+	@./scripts/install-deps.sh web
+	@./scripts/install-deps.sh cross
+	@HOST_PRESET=$(HOST_PRESET) ./scripts/conformance.sh
+
 # Renders the show's music to $(BUILD)/song.wav and prints its peak and RMS levels and length.
 .PHONY: song
 song: build
