@@ -6,6 +6,9 @@
 #                                        fetching and building libopenmpt's source needs
 #     scripts/install-deps.sh web        and the web build: emscripten, and Chromium with its
 #                                        driver for the tests
+#     scripts/install-deps.sh cross      and the Linux builds for other processors (aarch64,
+#                                        i686, s390x): cross compilers, qemu-user, GoogleTest's
+#                                        source, and what building libopenmpt's source needs
 #
 # Safe to run again: it does nothing when everything is already there. Uses sudo when not root.
 set -eu
@@ -16,7 +19,7 @@ PACKAGES="
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils
   imagemagick sox xmp ffmpeg libstb-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev ccache
 "
 case "${1:-}" in
 "") ;;
@@ -27,6 +30,12 @@ windows)
   dpkg-dev xz-utils
 "
     ;;
+cross)
+    PACKAGES="$PACKAGES
+  g++-aarch64-linux-gnu g++-i686-linux-gnu g++-s390x-linux-gnu qemu-user googletest
+  dpkg-dev xz-utils
+"
+    ;;
 web)
     PACKAGES="$PACKAGES
   emscripten nodejs python3 python3-selenium chromium chromium-driver
@@ -34,7 +43,7 @@ web)
 "
     ;;
 *)
-    echo "usage: $0 [windows|web]" >&2
+    echo "usage: $0 [windows|web|cross]" >&2
     exit 2
     ;;
 esac
