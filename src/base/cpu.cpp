@@ -22,6 +22,26 @@ VectorLevel Probe() {
 #endif
 }
 
+bool ProbeFastBitExtract() {
+#if defined(DEMO_X86_VECTORS) && defined(__x86_64__)
+    if (!__builtin_cpu_supports("bmi2"))
+        return false;
+    if (__builtin_cpu_is("intel"))
+        return true;
+    if (!__builtin_cpu_is("amd"))
+        return false;
+    unsigned eax, ebx, ecx, edx;
+    if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx))
+        return false;
+    unsigned family = (eax >> 8) & 0xF;
+    if (family == 0xF)
+        family += (eax >> 20) & 0xFF;
+    return family >= 0x19;
+#else
+    return false;
+#endif
+}
+
 const VectorLevel processorLevel = Probe();
 VectorLevel currentLevel = processorLevel;
 
@@ -57,21 +77,6 @@ bool ParseVectorLevel(const std::string& name, VectorLevel* level) {
 }
 
 bool ProcessorHasFastBitExtract() {
-#if defined(DEMO_X86_VECTORS) && defined(__x86_64__)
-    if (!__builtin_cpu_supports("bmi2"))
-        return false;
-    if (__builtin_cpu_is("intel"))
-        return true;
-    if (!__builtin_cpu_is("amd"))
-        return false;
-    unsigned eax, ebx, ecx, edx;
-    if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx))
-        return false;
-    unsigned family = (eax >> 8) & 0xF;
-    if (family == 0xF)
-        family += (eax >> 20) & 0xFF;
-    return family >= 0x19;
-#else
-    return false;
-#endif
+    static const bool fast = ProbeFastBitExtract(); // once: cpuid is slow in a virtual machine
+    return fast;
 }
