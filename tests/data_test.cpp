@@ -29,6 +29,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
+#ifndef DEMO_PROGRAM_RUNNER
+#define DEMO_PROGRAM_RUNNER "" // what starts the build's programs: nothing, or an emulator
+#endif
+
 // Runs this build's mkdata once into a fresh folder, shared by the suite. The show names its
 // files "data/...", relative to the folder it runs in; Path() resolves such names here.
 class DataTree : public testing::Test {
@@ -37,8 +41,9 @@ class DataTree : public testing::Test {
         root_ = (fs::temp_directory_path() / ("data_test_" + std::to_string(getpid()))).string();
         fs::remove_all(root_);
         fs::create_directories(root_);
-        std::string command = "\"" + std::string(DEMO_BINARY_DIR) + "/mkdata\" \"" + root_ +
-                              "/data\" > \"" + root_ + "/mkdata.log\" 2>&1";
+        std::string command = DEMO_PROGRAM_RUNNER "\"" + std::string(DEMO_BINARY_DIR) +
+                              "/mkdata\" \"" + root_ + "/data\" > \"" + root_ +
+                              "/mkdata.log\" 2>&1";
 #ifdef _WIN32
         command = "\"" + command + "\""; // cmd.exe takes off the outer pair of quotes
 #endif
