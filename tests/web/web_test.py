@@ -1,12 +1,20 @@
 #!/usr/bin/python3
 """The show's page in headless Chromium, driven through chromium-driver:
 
-    tests/web/web_test.py PAGE_DIR NATIVE_BUILD_DIR          the checks below
-    tests/web/web_test.py PAGE_DIR NATIVE_BUILD_DIR --bench  the scene work per frame, measured
+    tests/web/web_test.py PAGE_DIR NATIVE_BUILD_DIR             the checks below
+    tests/web/web_test.py PAGE_DIR NATIVE_BUILD_DIR --manifest  only every frame against the
+                                                                show's manifest
+    tests/web/web_test.py PAGE_DIR NATIVE_BUILD_DIR --bench     the scene work per frame, measured
 
 PAGE_DIR is the built page (build/web); NATIVE_BUILD_DIR a native build whose demo-render and
 data/ give the frames the page must equal. The page is served from a local web server on a free
 port. Prints one line per check and ends with 1 if any failed.
+
+The last checks play the whole show on the virtual clock with the page's &manifest setting: the
+program hashes every frame it presents and the music, the page hands over the lines, and the
+native `demo-render --compare` holds them against tests/golden/show.frames; its report is
+printed. Music that differs is reported there but is not a failure, as for the Windows build.
+The same run hashes the canvas at a few frames, against the native program's pictures.
 """
 import functools
 import http.server
@@ -25,6 +33,8 @@ from selenium.webdriver.chrome.service import Service
 # One frame of each scene, and one across the change from particles to object (frame numbers
 # at 60 frames per second, from the first frame of the show).
 HASH_FRAMES = [600, 2101, 2820, 4200, 5100, 6000, 7680, 9000]
+
+GOLDEN = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'golden', 'show.frames')
 
 
 class Checks:
@@ -137,9 +147,105 @@ def native_hashes(native_build, frames):
     return hashes
 
 
+def visitor_checks(driver, address, native_build, downloads, checks):
+    """A visitor's use of the page, its failures, and a few frames of the canvas, then every
+    frame against the manifest."""
+    # A visitor: the page, a click, pictures, music, a screenshot, Escape.
+    driver.get(address)
+    ready = wait_until(lambda: 'click' in driver.find_element('id', 'start').text, 60)
+    checks.check('the page loads and asks for a click', bool(ready))
+    driver.find_element('id', 'panel').click()
+    checks.check('a picture appears on the canvas', wait_until(lambda: canvas_sum(driver) > 0, 30))
+    first = canvas_pixels(driver)
+    time.sleep(1.5)
+    checks.check('the picture changes over time', canvas_pixels(driver) != first)
+
+    def audio_state():
+        return driver.execute_script(
+            'return [Module.audio.framesPulled, performance.now(), Module.audio.context ? '
+            'Module.audio.context.sampleRate : 0];')
+    pulled1, now1, rate = audio_state()
+    time.sleep(20)
+    pulled2, now2, _ = audio_state()
+    elapsed = (now2 - now1) / 1000
+    played = (pulled2 - pulled1) / rate if rate else 0
+    # A tenth of a second per minute, and one buffer of 2048 frames for where it was read.
+    allowed = 0.1 * elapsed / 60 + 2048 / (rate or 48000)
+    checks.check('Web Audio pulls the music in step with the clock',
+                 rate > 0 and abs(played - elapsed) <= allowed,
+                 'played %.3f s in %.3f s' % (played, elapsed))
+
+    driver.find_element('tag name', 'body').send_keys('\ue007')  # Return
+    grab = os.path.join(downloads, 'grab_1.bmp')
+    checks.check('Return downloads grab_1.bmp of 393,274 bytes',
+                 wait_until(lambda: os.path.exists(grab) and
+                            os.path.getsize(grab) == 393274, 15))
+    driver.find_element('tag name', 'body').send_keys('\ue00c')  # Escape
+    line = wait_until(lambda: end_line(driver), 10)
+    checks.check('Escape ends the show with exit code 0', (line or '').startswith('Exit code 0'),
+                 repr(line))
+    errors = console_errors(driver)
+    checks.check('no error on the console', not errors, '; '.join(errors))
+
+    # Failures show on the page.
+    for setting, code, text in [
+            ('remove=data/mirel.xm', 1,
+             'MIDAS error: Unable to read module file data/mirel.xm: No such file or directory'),
+            ('cut=data/mirel.xm', 1, 'MIDAS error: Invalid module file data/mirel.xm: '),
+            ('remove=data/particules/forme.bmp', 9999, 'a fatal error')]:
+        driver.get(address + '?autostart&' + setting)
+        line = wait_until(lambda: end_line(driver), 60) or ''
+        checks.check('with %s the page says exit code %d' % (setting, code),
+                     line.startswith('Exit code %d' % code) and text in line, repr(line))
+
+    # On the virtual clock: the canvas shows the native program's pixels at a few frames, and
+    # the program's own hashes of every frame equal the manifest's.
+    manifest_check(driver, address, native_build, checks, canvas_frames=HASH_FRAMES)
+
+
+def manifest_check(driver, address, native_build, checks, canvas_frames=()):
+    """The whole show in the page on the virtual clock, every frame and the music hashed by the
+    program, compared with the show's manifest by the native demo-render; and the canvas at
+    `canvas_frames` compared with the native program's pictures of those frames."""
+    started = time.time()
+    driver.get(address + '?virtual-clock&autostart&manifest' +
+               ('&hash-frames=' + ','.join(map(str, canvas_frames)) if canvas_frames else ''))
+    lines = wait_until(lambda: driver.execute_script('return Module.manifest || null;'), 600, 0.5)
+    seconds = time.time() - started
+    if not lines:
+        checks.check('the page hands over the manifest of the whole show', False,
+                     repr(end_line(driver)))
+        return
+    work = tempfile.mkdtemp(prefix='web-test-manifest-')
+    try:
+        candidate = os.path.join(work, 'web.frames')
+        with open(candidate, 'w') as f:
+            f.write('# Every frame of the show and its music, as the web page computed them.\n')
+            f.write(lines)
+        result = subprocess.run([os.path.join(native_build, 'demo-render'), '--compare', GOLDEN,
+                                 candidate], stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                                text=True)
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+    print(result.stdout, end='')
+    print('the whole show in the page with every frame hashed: %.1f s' % seconds)
+    checks.check('every frame of the page equals the manifest (demo-render --compare)',
+                 result.returncode == 0, 'exit code %d' % result.returncode)
+    line = end_line(driver) or ''
+    checks.check('the show ends with exit code 0', line.startswith('Exit code 0'), repr(line))
+    if canvas_frames:
+        got = driver.execute_script('return Module.frameHashes;') or {}
+        expected = native_hashes(native_build, canvas_frames)
+        for frame in canvas_frames:
+            checks.check('the canvas at frame %d equals the native picture' % frame,
+                         got.get(str(frame)) == expected[frame],
+                         '%s, native %s' % (got.get(str(frame)), expected[frame]))
+
+
 def main():
     page_dir, native_build = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
     bench = '--bench' in sys.argv[3:]
+    manifest_only = '--manifest' in sys.argv[3:]
     address = serve(page_dir)
     downloads = tempfile.mkdtemp(prefix='web-test-downloads-')
     driver = browser(downloads)
@@ -150,66 +256,10 @@ def main():
             report = wait_until(lambda: driver.execute_script('return Module.benchReport;'), 900, 1)
             print(report or 'no report: the show did not end in time')
             return 0 if report else 1
-
-        # A visitor: the page, a click, pictures, music, a screenshot, Escape.
-        driver.get(address)
-        ready = wait_until(lambda: 'click' in driver.find_element('id', 'start').text, 60)
-        checks.check('the page loads and asks for a click', bool(ready))
-        driver.find_element('id', 'panel').click()
-        checks.check('a picture appears on the canvas', wait_until(lambda: canvas_sum(driver) > 0, 30))
-        first = canvas_pixels(driver)
-        time.sleep(1.5)
-        checks.check('the picture changes over time', canvas_pixels(driver) != first)
-
-        def audio_state():
-            return driver.execute_script(
-                'return [Module.audio.framesPulled, performance.now(), Module.audio.context ? '
-                'Module.audio.context.sampleRate : 0];')
-        pulled1, now1, rate = audio_state()
-        time.sleep(20)
-        pulled2, now2, _ = audio_state()
-        elapsed = (now2 - now1) / 1000
-        played = (pulled2 - pulled1) / rate if rate else 0
-        # A tenth of a second per minute, and one buffer of 2048 frames for where it was read.
-        allowed = 0.1 * elapsed / 60 + 2048 / (rate or 48000)
-        checks.check('Web Audio pulls the music in step with the clock',
-                     rate > 0 and abs(played - elapsed) <= allowed,
-                     'played %.3f s in %.3f s' % (played, elapsed))
-
-        driver.find_element('tag name', 'body').send_keys('\ue007')  # Return
-        grab = os.path.join(downloads, 'grab_1.bmp')
-        checks.check('Return downloads grab_1.bmp of 393,274 bytes',
-                     wait_until(lambda: os.path.exists(grab) and
-                                os.path.getsize(grab) == 393274, 15))
-        driver.find_element('tag name', 'body').send_keys('\ue00c')  # Escape
-        line = wait_until(lambda: end_line(driver), 10)
-        checks.check('Escape ends the show with exit code 0', (line or '').startswith('Exit code 0'),
-                     repr(line))
-        errors = console_errors(driver)
-        checks.check('no error on the console', not errors, '; '.join(errors))
-
-        # Failures show on the page.
-        for setting, code, text in [
-                ('remove=data/mirel.xm', 1,
-                 'MIDAS error: Unable to read module file data/mirel.xm: No such file or directory'),
-                ('cut=data/mirel.xm', 1, 'MIDAS error: Invalid module file data/mirel.xm: '),
-                ('remove=data/particules/forme.bmp', 9999, 'a fatal error')]:
-            driver.get(address + '?autostart&' + setting)
-            line = wait_until(lambda: end_line(driver), 60) or ''
-            checks.check('with %s the page says exit code %d' % (setting, code),
-                         line.startswith('Exit code %d' % code) and text in line, repr(line))
-
-        # The same pixels as the native program, frame for frame, on the virtual clock.
-        driver.get(address + '?virtual-clock&autostart&hash-frames=' +
-                   ','.join(str(frame) for frame in HASH_FRAMES))
-        got = wait_until(lambda: driver.execute_script(
-            'const h = Module.frameHashes || {}; return Object.keys(h).length >= %d ? h : null;'
-            % len(HASH_FRAMES)), 900, 1) or {}
-        expected = native_hashes(native_build, HASH_FRAMES)
-        for frame in HASH_FRAMES:
-            checks.check('frame %d equals the native one' % frame,
-                         got.get(str(frame)) == expected[frame],
-                         '%s, native %s' % (got.get(str(frame)), expected[frame]))
+        if manifest_only:
+            manifest_check(driver, address, native_build, checks)
+        else:
+            visitor_checks(driver, address, native_build, downloads, checks)
     finally:
         driver.quit()
         shutil.rmtree(downloads, ignore_errors=True)

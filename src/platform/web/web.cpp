@@ -11,12 +11,20 @@
 //                    renderer, and frames follow each other as fast as they can
 //   &bench           times the work of every frame (from one present to the next, without the
 //                    waiting) and reports the median and worst per scene at the end
+//   &manifest        with the virtual clock: hashes every presented frame (base/framehash.h, the
+//                    frame at (64, 112) of the display) and the music of its 1/60 s, pulled here
+//                    instead of by Web Audio, as demo-render --hashes does; at the end the page
+//                    gets the lines of the show's manifest (tools/render/manifest.h) in
+//                    Module.manifest
+#include "base/framehash.h"
 #include "platform/backend.h"
 #include "scenes/scenes.h"
+#include "shell/display.h"
 
 #include <emscripten.h>
 
 #include <algorithm>
+#include <cinttypes>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -25,10 +33,14 @@
 
 namespace {
 
-constexpr int kDisplayWidth = 640;
-constexpr int kDisplayHeight = 480;
 constexpr int64_t kTicksPerSecond = 1000000;       // the counter counts microseconds
 constexpr int64_t kVirtualTicksPerFrame = 1000000; // 60 of them make the virtual second
+constexpr int kManifestSampleRate = 48000;         // the music's rate in the show's manifest
+
+struct FrameHash {
+    long frame;
+    uint64_t hash;
+};
 
 struct WebState {
     bool virtualClock = false;
@@ -40,6 +52,11 @@ struct WebState {
     bool bench = false;
     double workStart = 0; // when the frame now being drawn was started (milliseconds)
     std::vector<double> benchMilliseconds[kShowPartCount]; // per part of the show
+    bool manifest = false;
+    std::vector<FrameHash> frameHashes;
+    Xxh64 musicHash;
+    long long musicFrames = 0; // samples per channel in musicHash
+    std::vector<int16_t> frameMusic;
 };
 
 WebState web;
@@ -57,11 +74,18 @@ EM_JS(void, WebDraw, (const uint8_t* rgba, int width, int height, long frame), {
 });
 
 // Waits for the browser's next animation frame, at most 60 frames a second; in virtual-clock
-// mode only lets the page breathe now and then.
+// mode only lets the page breathe now and then, through a message to itself (a chain of
+// setTimeout(0) waits at least 4 ms a turn).
 EM_ASYNC_JS(void, WebWaitForFrame, (int virtualClock, long presents), {
     if (virtualClock) {
-        if (presents % 8 == 0)
-            await new Promise(resolve => setTimeout(resolve, 0));
+        if (presents % 8 == 0) {
+            if (!Module.breather)
+                Module.breather = new MessageChannel();
+            await new Promise(resolve => {
+                Module.breather.port1.onmessage = resolve;
+                Module.breather.port2.postMessage(0);
+            });
+        }
         return;
     }
     const period = 1000 / 60;
@@ -94,7 +118,41 @@ EM_JS(void, WebReportBench, (const char* report), {
     Module.benchReport = UTF8ToString(report);
     console.log(Module.benchReport);
 });
+
+EM_JS(void, WebReportManifest, (const char* lines), {
+    Module.manifest = UTF8ToString(lines);
+});
 // clang-format on
+
+// The frame's hash, and the music of the frame's 1/60 s rendered and hashed, as the offline
+// renderer does at each present (the music is silence until the show starts it).
+void RecordManifestFrame(const uint8_t* pixels, long pitch, int width, int height) {
+    const long index = web.presents;
+    if (width >= kFrameLeft + kFrameWidth && height >= kFrameTop + kFrameHeight)
+        web.frameHashes.push_back(
+            {index, HashFrame(pixels + kFrameTop * pitch + kFrameLeft * 4, pitch)});
+    const long long first = static_cast<long long>(index) * kManifestSampleRate / 60;
+    const long long next = static_cast<long long>(index + 1) * kManifestSampleRate / 60;
+    web.frameMusic.resize(static_cast<size_t>(next - first) * 2);
+    RenderMusic(web.frameMusic.data(), static_cast<int>(next - first));
+    web.musicHash.UpdateSamples(web.frameMusic.data(), web.frameMusic.size());
+    web.musicFrames += next - first;
+}
+
+void ReportManifest() {
+    std::string lines;
+    lines.reserve(web.frameHashes.size() * 36 + 64);
+    char line[96];
+    for (const FrameHash& frame : web.frameHashes) {
+        std::snprintf(line, sizeof(line), "%ld %.6f %016" PRIx64 "\n", frame.frame,
+                      static_cast<double>(frame.frame) / 60.0, frame.hash);
+        lines += line;
+    }
+    std::snprintf(line, sizeof(line), "music %d 2 %lld %016" PRIx64 "\n", kManifestSampleRate,
+                  web.musicFrames, web.musicHash.Digest());
+    lines += line;
+    WebReportManifest(lines.c_str());
+}
 
 void RecordBenchFrame(double milliseconds) {
     const double seconds = static_cast<double>(web.presents) / 60.0; // the virtual clock
@@ -140,6 +198,9 @@ bool CreateNativeWindow(const char*, DWORD, int, int, int, int) {
     web.bench = WebSetting("bench") != 0;
     if (web.bench)
         std::atexit(ReportBench);
+    web.manifest = WebSetting("manifest") != 0;
+    if (web.manifest)
+        std::atexit(ReportManifest);
     web.rgba.assign(static_cast<size_t>(kDisplayWidth) * kDisplayHeight * 4, 0);
     return true;
 }
@@ -174,6 +235,8 @@ uint32_t FreshSurfaceWord() {
 void ShowPicture(const uint8_t* pixels, long pitch, int width, int height) {
     if (web.bench && web.presents > 0)
         RecordBenchFrame(WebNow() - web.workStart);
+    if (web.manifest)
+        RecordManifestFrame(pixels, pitch, width, height);
     // 0x00RRGGBB words become the canvas's red, green, blue and opaque alpha bytes.
     const int shownWidth = std::min(width, kDisplayWidth);
     const int shownHeight = std::min(height, kDisplayHeight);
@@ -209,6 +272,11 @@ bool ReadFrequency(int64_t* ticksPerSecond) {
 }
 
 bool OpenAudio(AudioFill fill, int* sampleRate, std::string*) {
+    if (web.manifest) {
+        // The frames pull the music themselves, at the manifest's rate; Web Audio stays out.
+        *sampleRate = kManifestSampleRate;
+        return true;
+    }
     web.audioFill = fill;
     const int rate = WebOpenAudio();
     if (rate <= 0) {
