@@ -2,6 +2,7 @@
 #include "assets/bmp.h"
 #include "platform/headless.h"
 #include "process_capture.h"
+#include "render/manifest.h"
 #include "render/render.h"
 #include "render/sheet.h"
 #include "run_folder.h"
@@ -157,6 +158,10 @@ TEST(Render, RefusesOptionsItCannotHonour) {
         {"--sheet", "show.png", "--every", "ten"},
         {"--sheet", "show.png", "--bench"},
         {"--every", "5"}, // nothing to space
+        {"--simd", "sse4"},
+        {"--hashes", "show.frames", "--bench"}, // the manifest needs the music
+        {"--compare", "a.frames"},
+        {"--compare", "a.frames", "b.frames", "--quiet"},
     };
     for (const auto& arguments : refused) {
         render::Options options;
@@ -176,6 +181,64 @@ TEST(Render, RefusesOptionsItCannotHonour) {
     ASSERT_EQ(options.keys.size(), 2u);
     EXPECT_EQ(options.keys[1].frame, 12);
     EXPECT_EQ(options.keys[1].virtualKey, static_cast<unsigned>('A'));
+}
+
+TEST(Render, ManifestsReadBackAndCompareFrameByFrame) {
+    TempWorkingDirectory folder;
+    render::Manifest expected;
+    for (long frame = 0; frame < 7200; frame += 600) // one frame every 10 s, to 119 s
+        expected.frames.push_back({frame, frame / 60.0, 0x0123456789abcdefull + frame});
+    expected.hasMusic = true;
+    expected.music = {48000, 2, 5760000, 0xfedcba9876543210ull};
+    {
+        std::FILE* file = std::fopen("show.frames", "wb");
+        const std::string text = render::ManifestText(expected);
+        std::fwrite(text.data(), 1, text.size(), file);
+        std::fclose(file);
+    }
+    render::Manifest read;
+    std::string error;
+    ASSERT_TRUE(render::ReadManifest("show.frames", &read, &error)) << error;
+    EXPECT_EQ(render::ManifestText(read), render::ManifestText(expected));
+
+    // A build whose frame 3000 (50 s, the object) differs, which lacks frame 6600 (110 s,
+    // planes), has a frame the manifest does not, and whose music differs.
+    render::Manifest build = read;
+    build.frames[5].hash ^= 1;
+    build.frames.erase(build.frames.begin() + 11);
+    build.frames.push_back({7250, 7250 / 60.0, 1});
+    build.music.hash ^= 1;
+    render::ManifestComparison result = render::CompareManifests(read, build, 0.0, 1.0e9);
+    EXPECT_FALSE(result.PicturesEqual());
+    EXPECT_EQ(result.compared, 11);
+    EXPECT_EQ(result.equal, 10);
+    EXPECT_EQ(result.missing, 1);
+    EXPECT_EQ(result.unexpected, 1);
+    EXPECT_EQ(result.differPerPart[1], 1); // the object
+    EXPECT_EQ(result.differPerPart[4], 1); // planes and cylinder
+    EXPECT_EQ(result.music, render::ManifestComparison::Music::kDiffers);
+    const std::string report = render::DescribeComparison(result);
+    EXPECT_NE(report.find("3000   50.000000  2 mirrored object"), std::string::npos) << report;
+    EXPECT_NE(report.find("manifest: 11 frames compared, 10 equal; music differs"),
+              std::string::npos);
+    // A run of the first minute alone misses nothing, and its music is not comparable.
+    render::Manifest firstMinute = read;
+    firstMinute.frames.resize(6);
+    firstMinute.music.sampleFrames = 48000 * 60;
+    result = render::CompareManifests(read, firstMinute, 0.0, 60.0);
+    EXPECT_TRUE(result.PicturesEqual());
+    EXPECT_EQ(result.music, render::ManifestComparison::Music::kNotCompared);
+
+    for (const char* line :
+         {"12 0.2 0123456789abcdeX", "12 0.2 0123456789abcdef extra", "-1 0.0 0123456789abcdef",
+          "0 0.0 0123456789abcdef", "music 48000 2 10 0123456789abcdef"}) {
+        std::FILE* file = std::fopen("bad.frames", "wb");
+        std::fprintf(
+            file, "# header\n0 0.0 0123456789abcdef\nmusic 48000 2 1 00000000000000ff\n%s\n", line);
+        std::fclose(file);
+        EXPECT_FALSE(render::ReadManifest("bad.frames", &read, &error)) << line;
+        EXPECT_NE(error.find("bad.frames:4:"), std::string::npos) << error;
+    }
 }
 
 TEST(Render, CaptureGeometryEnlargesByWholeFactorsAndCentres) {

@@ -47,6 +47,8 @@ void Xxh64::Stripe(const uint64_t lanes[4]) {
 }
 
 void Xxh64::Update(const uint8_t* bytes, size_t count) {
+    if (count == 0)
+        return; // `bytes` may be null then (an empty vector's data)
     total_ += count;
     if (buffered_ > 0) {
         const size_t take = count < 32 - buffered_ ? count : 32 - buffered_;
