@@ -1,7 +1,7 @@
 # The show in a web browser: the shell and the scenes as they are, over the web back end (a
 # <canvas>, keys from the page, Web Audio), with the data packaged beside the program. The page
 # is one static folder, DEMO_WEB_DIR, that any web server can host: index.html, demo.js,
-# demo.wasm and demo.data.
+# demo.wasm, demo.data, the project's LICENSE and THIRD-PARTY-NOTICES.txt.
 set(DEMO_WEB_DIR ${CMAKE_BINARY_DIR}/page CACHE PATH "The folder of the page")
 
 file(GLOB PLATFORM_WEB_SOURCES CONFIGURE_DEPENDS src/platform/web/*.cpp)
@@ -31,3 +31,22 @@ target_link_options(demo PRIVATE
     --exclude-file *.complete)
 
 configure_file(src/platform/web/index.html ${DEMO_WEB_DIR}/index.html COPYONLY)
+configure_file(LICENSE ${DEMO_WEB_DIR}/LICENSE COPYONLY)
+
+# The notices of everything linked into the program besides our code. wasm-ld lists each file
+# it loads (--trace); the link runs through scripts/notices.py, which keeps that list in
+# demo.link-trace, and the notices are made from it (the build stops when a component has no
+# known licence text).
+find_program(DEMO_PYTHON3 python3 REQUIRED)
+set(DEMO_LINK_TRACE ${CMAKE_BINARY_DIR}/demo.link-trace)
+target_link_options(demo PRIVATE -Wl,--trace)
+set_target_properties(demo PROPERTIES CXX_LINKER_LAUNCHER
+    "${CMAKE_COMMAND};-E;env;NODE_PATH=/usr/share/nodejs;${DEMO_PYTHON3};${PROJECT_SOURCE_DIR}/scripts/notices.py;trace-link;${DEMO_LINK_TRACE};--")
+set(DEMO_NOTICES ${DEMO_WEB_DIR}/THIRD-PARTY-NOTICES.txt)
+add_custom_command(
+    OUTPUT ${DEMO_NOTICES}
+    COMMAND ${DEMO_PYTHON3} ${PROJECT_SOURCE_DIR}/scripts/notices.py web
+            --trace ${DEMO_LINK_TRACE} --page ${DEMO_WEB_DIR} --out ${DEMO_NOTICES}
+    DEPENDS demo ${PROJECT_SOURCE_DIR}/scripts/notices.py
+    COMMENT "Third-party notices of the page, from its link")
+add_custom_target(notices ALL DEPENDS ${DEMO_NOTICES})

@@ -161,12 +161,19 @@ def split_member(entry):
     return (match.group(1), match.group(2)) if match else (entry, None)
 
 
+def opened(path):
+    try:
+        return open(path, encoding='utf-8', errors='replace')
+    except OSError as error:
+        raise Failure(f'{path}: {error.strerror}; is the program built (make windows, make web)?')
+
+
 def read_map(path):
     """The object files and archive members a GNU ld map says the link took in."""
     base = os.path.dirname(os.path.abspath(path))
     entries = []
     section = None
-    with open(path, encoding='utf-8', errors='replace') as lines:
+    with opened(path) as lines:
         for line in lines:
             line = line.rstrip('\n')
             if line.startswith('Archive member included'):
@@ -191,7 +198,7 @@ def read_map(path):
 
 def read_trace(path):
     """The object files and archive members a wasm-ld --trace listing names."""
-    with open(path, encoding='utf-8', errors='replace') as lines:
+    with opened(path) as lines:
         entries = [line.strip() for line in lines if line.strip()]
     if not entries:
         raise Failure(f'{path}: empty; was the program linked through "notices.py trace-link"?')
@@ -537,12 +544,17 @@ def check(files, found, where):
 
 def check_zip(path, map_path):
     found = components_of(read_map(map_path), 'demo.exe')
-    with zipfile.ZipFile(path) as archive:
-        files = {name: archive.read(name) for name in archive.namelist() if '/' not in name}
+    try:
+        with zipfile.ZipFile(path) as archive:
+            files = {name: archive.read(name) for name in archive.namelist() if '/' not in name}
+    except (OSError, zipfile.BadZipFile) as error:
+        raise Failure(f'{path}: cannot be read ({error}); make windows builds it')
     return found, check(files, found, os.path.basename(path))
 
 
 def check_page(page, trace):
+    if not os.path.isdir(page):
+        raise Failure(f'{page}: no such folder; make web builds it')
     found = page_components(page, trace)
     files = {}
     for name in os.listdir(page):
