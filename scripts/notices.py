@@ -494,8 +494,10 @@ def notices(found, title, program):
     return '\n'.join(out).rstrip('\n') + '\n'
 
 
-def write(path, text, crlf):
-    data = text.replace('\n', '\r\n') if crlf else text
+def write(path, text, crlf, bom=False):
+    # The notices quote names with accents: a byte-order mark makes browsers (which get text
+    # files without a character set from many servers) and Notepad read them as UTF-8.
+    data = ('\ufeff' if bom else '') + (text.replace('\n', '\r\n') if crlf else text)
     temporary = path + '.tmp'
     with open(temporary, 'w', encoding='utf-8', newline='') as out:
         out.write(data)
@@ -617,13 +619,13 @@ def main(args):
     if mode == 'windows':
         found = components_of(read_map(option(args, '--map')), 'demo.exe')
         text = notices(found, option(args, '--title'), 'the program demo.exe')
-        write(option(args, '--out'), text, '--crlf' in args)
+        write(option(args, '--out'), text, '--crlf' in args, bom=True)
         return 0
     if mode == 'web':
         page = option(args, '--page')
         found = page_components(page, option(args, '--trace'))
         text = notices(found, 'Duziv2i in a web browser', 'the page (demo.wasm and demo.js)')
-        write(option(args, '--out'), text, False)
+        write(option(args, '--out'), text, False, bom=True)
         return 0
     if mode in ('check-zip', 'check-page'):
         if len(args) < 2:
