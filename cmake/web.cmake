@@ -40,8 +40,9 @@ configure_file(LICENSE ${DEMO_WEB_DIR}/LICENSE COPYONLY)
 find_program(DEMO_PYTHON3 python3 REQUIRED)
 set(DEMO_LINK_TRACE ${CMAKE_BINARY_DIR}/demo.link-trace)
 target_link_options(demo PRIVATE -Wl,--trace)
-set_target_properties(demo PROPERTIES CXX_LINKER_LAUNCHER
-    "${CMAKE_COMMAND};-E;env;NODE_PATH=/usr/share/nodejs;${DEMO_PYTHON3};${PROJECT_SOURCE_DIR}/scripts/notices.py;trace-link;${DEMO_LINK_TRACE};--")
+set(DEMO_LINK_LAUNCHER ${CMAKE_COMMAND} -E env NODE_PATH=/usr/share/nodejs ${DEMO_PYTHON3}
+    ${PROJECT_SOURCE_DIR}/scripts/notices.py trace-link ${DEMO_LINK_TRACE} --)
+set_target_properties(demo PROPERTIES CXX_LINKER_LAUNCHER "${DEMO_LINK_LAUNCHER}")
 set(DEMO_NOTICES ${DEMO_WEB_DIR}/THIRD-PARTY-NOTICES.txt)
 add_custom_command(
     OUTPUT ${DEMO_NOTICES}

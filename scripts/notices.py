@@ -165,7 +165,8 @@ def opened(path):
     try:
         return open(path, encoding='utf-8', errors='replace')
     except OSError as error:
-        raise Failure(f'{path}: {error.strerror}; is the program built (make windows, make web)?')
+        raise Failure(f'{path}: {error.strerror}; the program\'s link writes it: build the '
+                      f'program (make windows, make web), or delete it to have it linked again')
 
 
 def read_map(path):
