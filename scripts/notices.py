@@ -397,7 +397,7 @@ def dep5_extract(found, path, patterns, skip):
             if any(covers(name) for name in names):
                 chosen.append(paragraph)
         elif paragraph.startswith('License:'):
-            licences[paragraph.split('\n')[0][8:].strip()] = paragraph
+            licences[paragraph.split('\n')[0][8:].strip().lower()] = paragraph
     if not chosen:
         raise Failure(f'component {found.spec["title"]}: no stanza of {path} covers '
                       f'{", ".join(patterns)}')
@@ -405,7 +405,7 @@ def dep5_extract(found, path, patterns, skip):
     for paragraph in chosen:
         for line in re.findall(r'^License:(.*)$', paragraph, re.M):
             for name in re.split(r'\s+(?:or|and)\s+|,', line):
-                name = re.sub(r'\s+with\s+.*$', '', name.strip().strip('()'))
+                name = re.sub(r'\s+with\s+.*$', '', name.strip().strip('()')).lower()
                 if name in licences and name not in named:
                     named.append(name)
     return '\n\n'.join(chosen + [licences[name] for name in named])
@@ -499,6 +499,12 @@ def write(path, text, crlf, bom=False):
     # The notices quote names with accents: a byte-order mark makes browsers (which get text
     # files without a character set from many servers) and Notepad read them as UTF-8.
     data = ('\ufeff' if bom else '') + (text.replace('\n', '\r\n') if crlf else text)
+    if os.path.exists(path) and not os.path.isfile(path):
+        # A device or a pipe (/dev/stdout): written to, never replaced.
+        with open(path, 'w', encoding='utf-8', newline='') as out:
+            out.write(data)
+        return
+    # A file is replaced whole, so that an interrupted run never leaves half a notice.
     temporary = path + '.tmp'
     with open(temporary, 'w', encoding='utf-8', newline='') as out:
         out.write(data)
