@@ -263,7 +263,8 @@ def openmpt_source(archive):
         raise Failure(f'component libopenmpt ({archive}): its unpacked source, with LICENSE and '
                       f'debian/copyright, is not in {os.path.dirname(prefix)}/src; run '
                       f'scripts/build-libopenmpt.sh source')
-    return sources[-1].rstrip('/')
+    # The one scripts/build-libopenmpt.sh builds from: the first, as `ls` lists them.
+    return sources[0].rstrip('/')
 
 
 _source_index = {}
