@@ -98,6 +98,12 @@ bench-web: web
 sanitize:
 	@$(MAKE) --no-print-directory test PRESET=sanitize
 
+# The licences in both Windows zips and the page: LICENSE, and the notices of every component
+# their builds link in.
+.PHONY: check-notices
+check-notices: windows web
+	@./scripts/check-notices.sh
+
 # Every build checked against the show's manifest, tests/golden/show.frames: the native build at
 # each vector level, the portable preset, Windows under Wine, the browser, and Linux on aarch64,
 # i686 and s390x under qemu-user. Builds what is missing, then prints one table.

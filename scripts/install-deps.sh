@@ -26,7 +26,7 @@ case "${1:-}" in
 windows)
     PACKAGES="$PACKAGES
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 googletest
-  wine wine64
+  wine wine64 python3
   dpkg-dev xz-utils
 "
     ;;
