@@ -116,6 +116,24 @@ TEST(Render, WritesAVideoOfTheRightLength) {
     EXPECT_NEAR(std::atof(audio.c_str() + 4), 1.0, 0.05);
     EXPECT_FALSE(fs::exists("clip.mp4.audio.m4a")); // the temporary files are gone
     EXPECT_FALSE(fs::exists("clip.mp4.video.mp4"));
+
+    // A lossless video holds the pictures exactly, in the right colours on machines of either
+    // byte order: its first picture, decoded, is the first one the show presents.
+    options.to = 0.01;
+    options.videoPath = "clip.mkv";
+    ASSERT_EQ(render::RenderShow(options), 0);
+    ASSERT_EQ(std::system("ffmpeg -v error -i clip.mkv -frames:v 1 -f rawvideo -pix_fmt rgb24 "
+                          "first.rgb"),
+              0);
+    const std::string rgb = ReadFileBytes("first.rgb");
+    const std::vector<uint32_t> shown = PresentedPictures(1)[0];
+    ASSERT_EQ(rgb.size(), shown.size() * 3);
+    for (size_t i = 0; i < shown.size(); i++)
+        ASSERT_EQ((static_cast<uint32_t>(static_cast<uint8_t>(rgb[i * 3])) << 16 |
+                   static_cast<uint32_t>(static_cast<uint8_t>(rgb[i * 3 + 1])) << 8 |
+                   static_cast<uint8_t>(rgb[i * 3 + 2])),
+                  shown[i] & 0x00FFFFFF)
+            << "pixel " << i;
 }
 
 TEST(Render, SaysClearlyWhenFfmpegIsMissing) {

@@ -95,6 +95,15 @@ bool ParseKeys(const std::string& list, std::vector<KeyPress>* keys) {
     return true;
 }
 
+// ffmpeg's name for the bytes of a picture's 0x00RRGGBB words as this machine stores them: blue
+// first on a little-endian machine, the unused byte first on a big-endian one.
+const char* PictureWordFormat() {
+    const uint32_t word = 0x00010203;
+    uint8_t first;
+    std::memcpy(&first, &word, 1);
+    return first == 0x03 ? "bgr0" : "0rgb";
+}
+
 bool ProgramExists(const std::string& program) {
     std::string command = "command -v '" + program + "' >/dev/null 2>&1";
     return std::system(command.c_str()) == 0;
@@ -308,10 +317,11 @@ bool Renderer::OpenOutputs() {
                                   : options_.bestQuality ? kBestVideoCodec
                                                          : kFastVideoCodec;
         const CaptureGeometry& g = options_.geometry;
-        std::string command =
-            Quoted(options_.ffmpeg) + " -y -loglevel error -f rawvideo -pix_fmt bgr0 -s " +
-            std::to_string(g.width) + "x" + std::to_string(g.height) + " -r " +
-            std::to_string(options_.framesPerSecond) + " -i - " + codec + " " + Quoted(videoTemp_);
+        std::string command = Quoted(options_.ffmpeg) +
+                              " -y -loglevel error -f rawvideo -pix_fmt " + PictureWordFormat() +
+                              " -s " + std::to_string(g.width) + "x" + std::to_string(g.height) +
+                              " -r " + std::to_string(options_.framesPerSecond) + " -i - " + codec +
+                              " " + Quoted(videoTemp_);
         video_ = popen(command.c_str(), "w");
         if (!video_) {
             std::fprintf(stderr, "demo-render: cannot start %s\n", options_.ffmpeg.c_str());
