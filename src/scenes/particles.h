@@ -54,8 +54,8 @@ ShapeTargets BuildShapeTargets(const uint32_t* pixels);
 // Steps 1-4 of one frame for every particle, in index order: the pull towards the targets,
 // each weighted by 1 / distance^4; a push of length 0.7 along the pull; the velocity rescaled
 // to length 1/0.7; the move. A target exactly under the particle is left out of the pull, and
-// a particle feeling no pull at all keeps its velocity. Picks a vectorised version on
-// processors that have AVX-512 or AVX2; every version gives the same bits.
+// a particle feeling no pull at all keeps its velocity. Uses the AVX-512 or AVX2 version at
+// those vector levels (base/cpu.h); every version gives the same bits.
 void MoveParticles(int32_t count, float* x, float* y, float* vx, float* vy, const float* targetsX,
                    const float* targetsY, int32_t targetCount);
 

@@ -42,8 +42,9 @@ RotozoomSteps RotozoomFixedPoint(const RotozoomCorners& corners);
 // The texel is stored unchanged.
 void FillRotozoom(const uint32_t* texture, FrameBuffer frame, const RotozoomCorners& corners);
 
-// The ways FillRotozoom can do its work, all giving the same pixels. FillRotozoom uses the
-// fastest one this processor runs well; tests and the benchmark can run each one.
+// The ways FillRotozoom can do its work, all giving the same pixels. FillRotozoom uses one by
+// one below the AVX2 vector level (base/cpu.h), and from it the fastest one this processor runs
+// well; tests and the benchmark can run each one.
 enum class RotozoomMethod {
     kOneByOne,   // one pixel at a time, row by row: two 32-bit sums per pixel
     kGather,     // eight pixels per AVX2 gather (x86 with AVX2)
@@ -54,7 +55,7 @@ enum class RotozoomMethod {
 // Whether this build and processor can run the method.
 bool RotozoomMethodAvailable(RotozoomMethod method);
 
-// The method FillRotozoom uses here.
+// The method FillRotozoom uses now.
 RotozoomMethod RotozoomPreferredMethod();
 
 // FillRotozoom through the given method, which must be available.
