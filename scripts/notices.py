@@ -244,7 +244,7 @@ class Found:
 
     def __init__(self, key):
         self.key = key
-        self.spec = COMPONENTS[key]
+        self.known = COMPONENTS[key]
         self.places = {}  # {where: set of members}
         self.paths = {}   # {'openmpt': ..., 'emscripten': ...}
         self.packages = set()
@@ -370,10 +370,10 @@ def read_text(found, path):
         with open(path, encoding='utf-8', errors='replace') as text:
             content = text.read().strip('\n')
     except OSError as error:
-        raise Failure(f'component {found.spec["title"]}: its licence text {path} cannot be '
+        raise Failure(f'component {found.known["title"]}: its licence text {path} cannot be '
                       f'read ({error.strerror})')
     if not content.strip():
-        raise Failure(f'component {found.spec["title"]}: its licence text {path} is empty')
+        raise Failure(f'component {found.known["title"]}: its licence text {path} is empty')
     return content
 
 
@@ -382,7 +382,7 @@ def dep5_extract(found, path, patterns, skip):
     the stand-alone License paragraphs they name."""
     paragraphs = [p.strip('\n') for p in re.split(r'\n[ \t]*\n', read_text(found, path))]
     if not paragraphs[0].startswith('Format:'):
-        raise Failure(f'component {found.spec["title"]}: {path} is not a machine-readable '
+        raise Failure(f'component {found.known["title"]}: {path} is not a machine-readable '
                       f'copyright file')
 
     def covers(pattern):
@@ -400,7 +400,7 @@ def dep5_extract(found, path, patterns, skip):
         elif paragraph.startswith('License:'):
             licences[paragraph.split('\n')[0][8:].strip().lower()] = paragraph
     if not chosen:
-        raise Failure(f'component {found.spec["title"]}: no stanza of {path} covers '
+        raise Failure(f'component {found.known["title"]}: no stanza of {path} covers '
                       f'{", ".join(patterns)}')
     named = []
     for paragraph in chosen:
@@ -414,7 +414,7 @@ def dep5_extract(found, path, patterns, skip):
 
 def component_text(found):
     parts, common = [], []
-    for source in found.spec['texts']:
+    for source in found.known['texts']:
         kind = source[0]
         if kind == 'common':
             common.append(source[1])
@@ -455,15 +455,15 @@ def notices(found, title, program):
     sections = []
     appendix = []
     for number, component in enumerate(found, 1):
-        spec = component.spec
-        index.append(f'  {number}. {spec["title"]}: {spec["licence"]}')
+        facts = component.known
+        index.append(f'  {number}. {facts["title"]}: {facts["licence"]}')
         text, common = component_text(component)
         places = []
         for where, members in sorted(component.places.items()):
             count = f' ({len(members)} object file{"s" if len(members) > 1 else ""})'
             places.append(f'  {where}' + (count if members else ''))
-        body = [heading(spec['title']), '', textwrap.fill(spec['about'], 78), '',
-                f'Licence: {spec["licence"]}']
+        body = [heading(facts['title']), '', textwrap.fill(facts['about'], 78), '',
+                f'Licence: {facts["licence"]}']
         for package in sorted(component.packages):
             version = package_version(package)
             body.append(f'Debian package: {package}' + (f' {version}' if version else ''))
@@ -536,19 +536,19 @@ def check(files, found, where):
     sections = sections_of(files['THIRD-PARTY-NOTICES.txt'].decode('utf-8', errors='replace'))
     appendix = [title[len('Appendix: '):] for title in sections if title.startswith('Appendix: ')]
     for component in found:
-        spec = component.spec
-        body = sections.get(spec['title'])
+        facts = component.known
+        body = sections.get(facts['title'])
         if body is None:
-            problems.append(f'{where}: the notices have no section for {spec["title"]}, which '
+            problems.append(f'{where}: the notices have no section for {facts["title"]}, which '
                             f'the build links in')
             continue
-        for phrase in spec['phrases']:
+        for phrase in facts['phrases']:
             if phrase not in body:
-                problems.append(f'{where}: the section of {spec["title"]} lacks "{phrase}"')
-        for source in spec['texts']:
+                problems.append(f'{where}: the section of {facts["title"]} lacks "{phrase}"')
+        for source in facts['texts']:
             if source[0] == 'common' and source[1] not in appendix:
                 problems.append(f'{where}: the appendix lacks {source[1]}, the licence of '
-                                f'{spec["title"]}')
+                                f'{facts["title"]}')
     return problems
 
 
@@ -647,7 +647,7 @@ def main(args):
         if problems:
             return 1
         print(f'{os.path.basename(os.path.normpath(args[1]))}: LICENSE, and the notices of '
-              + ', '.join(f.spec['title'] for f in found))
+              + ', '.join(f.known['title'] for f in found))
         return 0
     raise Failure(f'unknown mode {mode}')
 
