@@ -6,7 +6,7 @@
 #include "engine3d/objet3d.h"
 #include "engine3d/raster.h"
 #include "engine3d/sort.h"
-#include "fx/framebuffer.h"
+#include "base/framebuffer.h"
 
 // The plain filler and the LightWave file builder live with the tests; this program compiles
 // them in so that both fillers run side by side here.

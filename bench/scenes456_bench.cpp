@@ -1,6 +1,6 @@
 // One frame of the work of scenes four to six: the rotozoom fill beside its plain reference, the
 // rippled plane's grid, and the planes and cylinder grids.
-#include "fx/framebuffer.h"
+#include "base/framebuffer.h"
 #include "scenes/planes.h"
 #include "scenes/rippledplane.h"
 #include "scenes/rotozoom.h"

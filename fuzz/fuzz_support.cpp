@@ -1,6 +1,6 @@
 #include "fuzz_support.h"
 
-#include "shell/process.h"
+#include "base/process.h"
 
 #include <cstdio>
 #include <filesystem>

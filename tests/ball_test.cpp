@@ -8,7 +8,7 @@
 #include "assets/surface.h"
 #include "fx/blit.h"
 #include "fx/blockgrid.h"
-#include "fx/framebuffer.h"
+#include "base/framebuffer.h"
 #include "fx/radialblur.h"
 #include "lwo_builder.h"
 #include "platform/headless.h"
@@ -17,7 +17,7 @@
 #include "scene_frames.h"
 #include "scenes/scenes.h"
 #include "shell/demo.h"
-#include "shell/process.h"
+#include "base/process.h"
 #include "test_images.h"
 
 #include <gtest/gtest.h>

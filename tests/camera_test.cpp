@@ -2,7 +2,7 @@
 // coordinates and depth keys.
 #include "engine3d/camera.h"
 #include "engine3d/objet3d.h"
-#include "fx/numeric.h"
+#include "base/numeric.h"
 
 #include "support/lwo_builder.h"
 #include "support/process_capture.h"

@@ -10,7 +10,7 @@
 #include "scenes/scenes.h"
 #include "shell/demo.h"
 #include "shell/music.h"
-#include "shell/process.h"
+#include "base/process.h"
 
 #include <gtest/gtest.h>
 

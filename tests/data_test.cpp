@@ -9,7 +9,7 @@
 #include "mkdata/font.h"
 #include "mkdata/images.h"
 #include "mkdata/mesh.h"
-#include "shell/process.h"
+#include "base/process.h"
 #include "support/process_capture.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The hash that states every frame and the music of the show: XXH64, checked against values
 // that the xxHash project's own tool (xxhsum -H1) gives for the same bytes.
 #include "base/framehash.h"
-#include "fx/framebuffer.h"
+#include "base/framebuffer.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 #include "assets/inifile.h"
 
 #include "process_capture.h"
-#include "shell/process.h"
+#include "base/process.h"
 
 #include <gtest/gtest.h>
 

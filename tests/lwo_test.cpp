@@ -2,7 +2,7 @@
 #include "engine3d/objet3d.h"
 
 #include "assets/bmp.h"
-#include "shell/process.h"
+#include "base/process.h"
 #include "support/lwo_builder.h"
 #include "support/process_capture.h"
 

@@ -5,7 +5,7 @@
 #include "mkdata/synth.h"
 #include "mkdata/xm_writer.h"
 #include "process_capture.h"
-#include "shell/process.h"
+#include "base/process.h"
 
 #include <gtest/gtest.h>
 #include <libopenmpt/libopenmpt.hpp>

@@ -6,7 +6,7 @@
 #include "assets/surface.h"
 #include "engine3d/objet3d.h"
 #include "fx/blit.h"
-#include "fx/framebuffer.h"
+#include "base/framebuffer.h"
 #include "fx/radialblur.h"
 #include "lwo_builder.h"
 #include "platform/headless.h"
@@ -15,7 +15,7 @@
 #include "scene_frames.h"
 #include "scenes/scenes.h"
 #include "shell/demo.h"
-#include "shell/process.h"
+#include "base/process.h"
 #include "test_images.h"
 
 #include <gtest/gtest.h>

@@ -14,7 +14,7 @@
 #include "scenes/scenes.h"
 #include "shell/clock.h"
 #include "shell/demo.h"
-#include "shell/process.h"
+#include "base/process.h"
 #include "test_images.h"
 
 #include <gtest/gtest.h>

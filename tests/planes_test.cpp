@@ -10,7 +10,7 @@
 #include "scenes/planes.h"
 #include "scenes/raycamera.h"
 #include "shell/demo.h"
-#include "shell/process.h"
+#include "base/process.h"
 #include "test_images.h"
 
 #include <gtest/gtest.h>

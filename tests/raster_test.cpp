@@ -3,7 +3,7 @@
 #include "engine3d/objet3d.h"
 #include "engine3d/raster.h"
 #include "engine3d/sort.h"
-#include "fx/framebuffer.h"
+#include "base/framebuffer.h"
 
 #include "support/lwo_builder.h"
 #include "support/process_capture.h"

@@ -9,7 +9,7 @@
 #include "scenes/raycamera.h"
 #include "scenes/rippledplane.h"
 #include "shell/demo.h"
-#include "shell/process.h"
+#include "base/process.h"
 
 #include <gtest/gtest.h>
 

@@ -11,7 +11,7 @@
 #include "scene_frames.h"
 #include "scenes/rotozoom.h"
 #include "shell/demo.h"
-#include "shell/process.h"
+#include "base/process.h"
 #include "test_images.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The shell on the headless back end, in the shipped configuration (full screen, flip chain):
 // start-up order and failures, the message pump, presentation, the clock and screenshots.
 #include "assets/bmp.h"
-#include "fx/framebuffer.h"
+#include "base/framebuffer.h"
 #include "platform/backend.h"
 #include "platform/headless.h"
 #include "process_capture.h"
@@ -9,7 +9,7 @@
 #include "shell/clock.h"
 #include "shell/demo.h"
 #include "shell/display.h"
-#include "shell/process.h"
+#include "base/process.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // after 180 s, screenshots in a full run, and every picture as the show's manifest states it.
 #include "assets/bmp.h"
 #include "base/framehash.h"
-#include "fx/framebuffer.h"
+#include "base/framebuffer.h"
 #include "platform/headless.h"
 #include "process_capture.h"
 #include "render/manifest.h"

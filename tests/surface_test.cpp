@@ -4,7 +4,7 @@
 #include "assets/bmp.h"
 #include "bmp_builder.h"
 #include "process_capture.h"
-#include "shell/process.h"
+#include "base/process.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "assets/bmp.h"
 
-#include "shell/process.h"
+#include "base/process.h"
 
 #include <climits>
 #include <cstdio>

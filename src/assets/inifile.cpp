@@ -1,6 +1,6 @@
 #include "assets/inifile.h"
 
-#include "shell/process.h"
+#include "base/process.h"
 
 #include <cstdio>
 #include <cstdlib>

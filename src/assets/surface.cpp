@@ -1,7 +1,7 @@
 #include "assets/surface.h"
 
 #include "assets/bmp.h"
-#include "shell/process.h"
+#include "base/process.h"
 
 #include <cstdlib>
 #include <string>

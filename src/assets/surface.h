@@ -1,6 +1,6 @@
 // Surface: an image loaded from a 24-bit BMP file, expanded to the frame buffer's pixel layout.
 //
-// After Load, `data` holds width x height 32-bit words 0x00RRGGBB (see fx/framebuffer.h), rows
+// After Load, `data` holds width x height 32-bit words 0x00RRGGBB (see base/framebuffer.h), rows
 // of `width` words with no gap, top row first: pixel (x, y) is data[y * width + x]. Between
 // BMP_Load and Load, `data` holds the file's raw block instead (1 or 3 bytes per pixel, rows
 // back to back, top row first; read it through reinterpret_cast<uint8_t*>) and `bpp` says

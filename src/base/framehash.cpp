@@ -1,6 +1,6 @@
 #include "base/framehash.h"
 
-#include "fx/framebuffer.h"
+#include "base/framebuffer.h"
 
 #include <cstring>
 

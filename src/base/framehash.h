@@ -2,7 +2,7 @@
 //
 // A frame's hash is XXH64 of its 512 x 256 pixels as bytes: blue, green, red for each pixel,
 // left to right, top row first (393,216 bytes, the pixel rows of a top-down 24-bit BMP of the
-// frame). The bytes follow from the pixel values (fx/framebuffer.h), so the hash is the same on
+// frame). The bytes follow from the pixel values (base/framebuffer.h), so the hash is the same on
 // machines of either byte order, and any port can compute it with any XXH64 (`xxhsum -H1` of
 // those bytes). The music's hash is XXH64 of its 16-bit samples, little-endian, left and right
 // interleaved, as a WAV file's data holds them.

@@ -22,8 +22,8 @@
 #include "engine3d/objet3d.h"
 
 #include "assets/wholefile.h"
-#include "fx/framebuffer.h"
-#include "shell/process.h"
+#include "base/framebuffer.h"
+#include "base/process.h"
 
 #include <cmath>
 #include <cstdarg>

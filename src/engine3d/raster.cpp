@@ -1,7 +1,7 @@
 #include "engine3d/raster.h"
 
 #include "engine3d/objet3d.h"
-#include "fx/framebuffer.h"
+#include "base/framebuffer.h"
 
 #include <cmath>
 #include <utility>

@@ -2,7 +2,7 @@
 
 #include "base/cpu.h"
 #include "engine3d/raster.h"
-#include "fx/numeric.h"
+#include "base/numeric.h"
 
 #include <cmath>
 

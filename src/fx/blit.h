@@ -1,7 +1,7 @@
 // Additive sprite blit: adds a 32-bit image onto the frame buffer, channel by channel.
 #pragma once
 
-#include "fx/framebuffer.h"
+#include "base/framebuffer.h"
 
 #include <cstdint>
 

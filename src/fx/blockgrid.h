@@ -8,7 +8,7 @@
 // replaces the frame pixels.
 #pragma once
 
-#include "fx/framebuffer.h"
+#include "base/framebuffer.h"
 
 #include <cstdint>
 

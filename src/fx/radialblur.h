@@ -1,7 +1,7 @@
 // Radial blur: smears the whole frame outward from a centre point, in place, in one pass.
 #pragma once
 
-#include "fx/framebuffer.h"
+#include "base/framebuffer.h"
 
 #include <cstdint>
 

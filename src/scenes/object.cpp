@@ -3,13 +3,13 @@
 #include "assets/surface.h"
 #include "engine3d/objet3d.h"
 #include "fx/blit.h"
-#include "fx/framebuffer.h"
-#include "fx/numeric.h"
+#include "base/framebuffer.h"
+#include "base/numeric.h"
 #include "fx/radialblur.h"
 #include "scenes/scenes.h"
 #include "shell/clock.h"
 #include "shell/display.h"
-#include "shell/process.h"
+#include "base/process.h"
 
 #include <cmath>
 #include <cstring>

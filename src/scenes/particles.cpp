@@ -3,7 +3,7 @@
 #include "assets/surface.h"
 #include "base/cpu.h"
 #include "fx/blit.h"
-#include "fx/numeric.h"
+#include "base/numeric.h"
 #include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
 #include "shell/clock.h"

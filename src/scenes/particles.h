@@ -6,7 +6,7 @@
 // advances a fixed distance per presented frame, so it depends on the frame rate, not on time.
 #pragma once
 
-#include "fx/framebuffer.h"
+#include "base/framebuffer.h"
 
 #include <cstdint>
 #include <vector>

@@ -2,14 +2,14 @@
 
 #include "assets/surface.h"
 #include "fx/blockgrid.h"
-#include "fx/numeric.h"
+#include "base/numeric.h"
 #include "scenes/raycamera.h"
 #include "scenes/rippledplane.h"
 #include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
 #include "shell/clock.h"
 #include "shell/display.h"
-#include "shell/process.h"
+#include "base/process.h"
 
 #include <cmath>
 

@@ -10,7 +10,7 @@
 // 255) doubles as the depth that decides between the two.
 #pragma once
 
-#include "fx/framebuffer.h"
+#include "base/framebuffer.h"
 
 #include <cstdint>
 

@@ -2,12 +2,12 @@
 
 #include "assets/bmp.h"
 #include "fx/blockgrid.h"
-#include "fx/numeric.h"
+#include "base/numeric.h"
 #include "scenes/raycamera.h"
 #include "scenes/scenes.h"
 #include "shell/clock.h"
 #include "shell/display.h"
-#include "shell/process.h"
+#include "base/process.h"
 
 #include <cmath>
 #include <cstdlib>

@@ -9,7 +9,7 @@
 // fills every pixel.
 #pragma once
 
-#include "fx/framebuffer.h"
+#include "base/framebuffer.h"
 
 #include <cstdint>
 

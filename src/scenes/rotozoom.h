@@ -10,7 +10,7 @@
 // one row down by (corner 2 - corner 3) / 256.
 #pragma once
 
-#include "fx/framebuffer.h"
+#include "base/framebuffer.h"
 
 #include <cstdint>
 

@@ -1,6 +1,6 @@
 #include "scenes/scene_assets.h"
 
-#include "shell/process.h"
+#include "base/process.h"
 
 #include <string>
 

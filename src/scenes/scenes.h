@@ -1,5 +1,5 @@
 // The six scenes, in the order the show plays them. Each loads its own images and data, draws
-// frames into the frame buffer (512 x 256, fx/framebuffer.h) and presents them until the scene
+// frames into the frame buffer (512 x 256, base/framebuffer.h) and presents them until the scene
 // clock reaches its end time, then releases what it loaded and returns.
 #pragma once
 

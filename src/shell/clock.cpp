@@ -1,7 +1,7 @@
 #include "shell/clock.h"
 
 #include "platform/win32.h"
-#include "shell/process.h"
+#include "base/process.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
 #include "shell/demo.h"
 
-#include "fx/framebuffer.h"
+#include "base/framebuffer.h"
 #include "scenes/scenes.h"
 #include "shell/clock.h"
 #include "shell/display.h"
 #include "shell/music.h"
-#include "shell/process.h"
+#include "base/process.h"
 #include "shell/settings.h"
 
 #include <cstdio>

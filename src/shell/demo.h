@@ -20,7 +20,7 @@ class Demo {
     // Writes the current frame to the next grab_<n>.bmp in the working directory (n from 1).
     void SaveScreenshot();
 
-    uint32_t* frameBuffer; // 512 x 256 pixels (fx/framebuffer.h), owned
+    uint32_t* frameBuffer; // 512 x 256 pixels (base/framebuffer.h), owned
 };
 
 extern HWND mainWindow; // the one window, set once during start-up

@@ -1,10 +1,10 @@
 #include "shell/display.h"
 
-#include "fx/framebuffer.h"
+#include "base/framebuffer.h"
 #include "platform/ddraw.h"
 #include "shell/demo.h"
 #include "shell/music.h"
-#include "shell/process.h"
+#include "base/process.h"
 #include "shell/settings.h"
 
 #include <cstring>

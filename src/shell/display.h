@@ -1,11 +1,11 @@
 // The display: DirectDraw set-up, per-frame presentation and the window procedure.
 //
-// The 512 x 256 frame (fx/framebuffer.h) goes to display position (64, 112) of the 640 x 480,
+// The 512 x 256 frame (base/framebuffer.h) goes to display position (64, 112) of the 640 x 480,
 // 32-bit display, centred. Which surfaces are used follows the build settings FullScreen and
 // FlipChain (shell/settings.h).
 #pragma once
 
-#include "fx/framebuffer.h"
+#include "base/framebuffer.h"
 #include "platform/win32.h"
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "shell/music.h"
 
-#include "shell/process.h"
+#include "base/process.h"
 
 #include <atomic>
 #include <cstdint>

@@ -1,5 +1,5 @@
 #include "assets/bmp.h"
-#include "fx/framebuffer.h"
+#include "base/framebuffer.h"
 #include "shell/demo.h"
 
 #include <cstdio>

@@ -1,6 +1,6 @@
 // The shell built for full screen without a flip chain (FullScreen 1, FlipChain 0): frames are
 // copied straight into the primary surface, which is never flipped.
-#include "fx/framebuffer.h"
+#include "base/framebuffer.h"
 #include "platform/headless.h"
 #include "process_capture.h"
 #include "run_folder.h"

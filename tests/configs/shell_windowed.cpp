@@ -1,12 +1,12 @@
 // The shell built for a window on the desktop (FullScreen 0, FlipChain 0): start-up differences
 // and the windowed copy, clipped to the desktop.
-#include "fx/framebuffer.h"
+#include "base/framebuffer.h"
 #include "platform/headless.h"
 #include "process_capture.h"
 #include "run_folder.h"
 #include "shell/demo.h"
 #include "shell/display.h"
-#include "shell/process.h"
+#include "base/process.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "fx_reference.h"
 
-#include "fx/numeric.h"
+#include "base/numeric.h"
 
 #include <cstdlib>
 

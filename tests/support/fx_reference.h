@@ -4,7 +4,7 @@
 #pragma once
 
 #include "fx/blockgrid.h"
-#include "fx/framebuffer.h"
+#include "base/framebuffer.h"
 
 #include <cstdint>
 

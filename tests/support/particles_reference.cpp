@@ -1,7 +1,7 @@
 #include "particles_reference.h"
 
 #include "fx/blit.h"
-#include "fx/numeric.h"
+#include "base/numeric.h"
 
 #include <cmath>
 

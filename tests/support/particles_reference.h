@@ -3,7 +3,7 @@
 // particle benchmark times them side by side.
 #pragma once
 
-#include "fx/framebuffer.h"
+#include "base/framebuffer.h"
 
 #include <cstdint>
 

@@ -1,6 +1,6 @@
 #include "process_capture.h"
 
-#include "shell/process.h"
+#include "base/process.h"
 
 #include <gtest/gtest.h>
 

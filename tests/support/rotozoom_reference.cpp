@@ -1,6 +1,6 @@
 #include "rotozoom_reference.h"
 
-#include "fx/numeric.h"
+#include "base/numeric.h"
 
 void ReferenceFillRotozoom(const uint32_t* texture, FrameBuffer frame,
                            const RotozoomCorners& corners) {

@@ -2,7 +2,7 @@
 // for checking the optimised FillRotozoom bit for bit and for timing it against.
 #pragma once
 
-#include "fx/framebuffer.h"
+#include "base/framebuffer.h"
 #include "scenes/rotozoom.h"
 
 #include <cstdint>

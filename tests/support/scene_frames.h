@@ -3,7 +3,7 @@
 // the scene's steps and compare every pixel.
 #pragma once
 
-#include "fx/framebuffer.h"
+#include "base/framebuffer.h"
 #include "process_capture.h"
 
 #include <gtest/gtest.h>

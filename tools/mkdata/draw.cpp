@@ -2,7 +2,7 @@
 
 #include "assets/bmp.h"
 #include "mkdata/detmath.h"
-#include "shell/process.h"
+#include "base/process.h"
 
 #include <cmath>
 #include <cstdlib>

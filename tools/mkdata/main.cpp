@@ -8,7 +8,7 @@
 #include "mkdata/music.h"
 #include "mkdata/paramfile.h"
 #include "mkdata/preview.h"
-#include "shell/process.h"
+#include "base/process.h"
 
 #include <cstdio>
 #include <string>

@@ -2,7 +2,7 @@
 
 #include "mkdata/detmath.h"
 #include "mkdata/synth.h"
-#include "shell/process.h"
+#include "base/process.h"
 
 #include <libopenmpt/libopenmpt.hpp>
 

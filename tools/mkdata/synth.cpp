@@ -1,7 +1,7 @@
 #include "mkdata/synth.h"
 
 #include "mkdata/detmath.h"
-#include "shell/process.h"
+#include "base/process.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 #include "mkdata/xm_writer.h"
 
-#include "shell/process.h"
+#include "base/process.h"
 
 #include <string>
 

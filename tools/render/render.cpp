@@ -11,7 +11,7 @@
 #include "shell/clock.h"
 #include "shell/demo.h"
 #include "shell/display.h"
-#include "shell/process.h"
+#include "base/process.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,4 +1,4 @@
-#include "shell/process.h"
+#include "base/process.h"
 
 #include <cstdio>
 #include <cstdlib>
