@@ -8,7 +8,8 @@
 # The targets, each built first when it is missing:
 #   x86-64 <level>   the native build (HOST_PRESET, default release) at each vector level this
 #                    processor has: demo-render --simd LEVEL --check
-#   portable         the portable preset, which compiles the plain C++ forms alone
+#   portable         the portable preset, which compiles the plain C++ forms alone (and
+#                    holds no AVX instruction)
 #   windows-x64      demo-render.exe under Wine (scripts/check-windows.sh)
 #   web              the page in headless Chromium, every frame hashed in the page
 #                    (tests/web/web_test.py --manifest)
@@ -65,6 +66,8 @@ native_checks() {
 portable_check() {
     check portable sh -c "cmake --preset portable >/dev/null &&
         cmake --build --preset portable -j 2 --target demo-render data >/dev/null &&
+        cmake -DOBJDUMP=objdump -DPLAIN_PROGRAM=build/portable/demo-render \
+            -P cmake/check-vector-code.cmake &&
         cd build/portable && ./demo-render --quiet --check '$root/tests/golden/show.frames'"
 }
 
