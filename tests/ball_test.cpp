@@ -11,7 +11,7 @@
 #include "base/framebuffer.h"
 #include "fx/radialblur.h"
 #include "lwo_builder.h"
-#include "platform/headless.h"
+#include "platform/headless/headless.h"
 #include "process_capture.h"
 #include "run_folder.h"
 #include "scene_frames.h"

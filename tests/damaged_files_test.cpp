@@ -4,7 +4,7 @@
 // generated data tree, then runs the scene that reads it (or the whole program, for the music)
 // with Escape pressed after the first frame.
 #include "assets/bmp.h"
-#include "platform/headless.h"
+#include "platform/headless/headless.h"
 #include "process_capture.h"
 #include "run_folder.h"
 #include "scenes/scenes.h"

@@ -7,7 +7,7 @@
 #include "assets/surface.h"
 #include "fx/blit.h"
 #include "particles_reference.h"
-#include "platform/headless.h"
+#include "platform/headless/headless.h"
 #include "process_capture.h"
 #include "run_folder.h"
 #include "scene_frames.h"

@@ -3,7 +3,7 @@
 #include "assets/bmp.h"
 #include "assets/surface.h"
 #include "fx/blockgrid.h"
-#include "platform/headless.h"
+#include "platform/headless/headless.h"
 #include "process_capture.h"
 #include "run_folder.h"
 #include "scene_frames.h"

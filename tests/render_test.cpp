@@ -1,6 +1,6 @@
 // demo-render: frames and music written in step, equal to what the show presents, and videos.
 #include "assets/bmp.h"
-#include "platform/headless.h"
+#include "platform/headless/headless.h"
 #include "process_capture.h"
 #include "render/manifest.h"
 #include "render/render.h"

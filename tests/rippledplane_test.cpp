@@ -2,7 +2,7 @@
 // runs of the scene on the headless back end with a texture of our own.
 #include "assets/bmp.h"
 #include "fx/blockgrid.h"
-#include "platform/headless.h"
+#include "platform/headless/headless.h"
 #include "process_capture.h"
 #include "run_folder.h"
 #include "scene_frames.h"

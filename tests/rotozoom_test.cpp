@@ -4,7 +4,7 @@
 #include "assets/surface.h"
 #include "fx/blit.h"
 #include "fx/radialblur.h"
-#include "platform/headless.h"
+#include "platform/headless/headless.h"
 #include "process_capture.h"
 #include "rotozoom_reference.h"
 #include "run_folder.h"

@@ -3,7 +3,7 @@
 #include "assets/bmp.h"
 #include "base/framebuffer.h"
 #include "platform/backend.h"
-#include "platform/headless.h"
+#include "platform/headless/headless.h"
 #include "process_capture.h"
 #include "run_folder.h"
 #include "shell/clock.h"

@@ -4,7 +4,7 @@
 #include "assets/bmp.h"
 #include "base/framehash.h"
 #include "base/framebuffer.h"
-#include "platform/headless.h"
+#include "platform/headless/headless.h"
 #include "process_capture.h"
 #include "render/manifest.h"
 #include "run_folder.h"

@@ -1,7 +1,7 @@
 // The shell built for full screen without a flip chain (FullScreen 1, FlipChain 0): frames are
 // copied straight into the primary surface, which is never flipped.
 #include "base/framebuffer.h"
-#include "platform/headless.h"
+#include "platform/headless/headless.h"
 #include "process_capture.h"
 #include "run_folder.h"
 #include "shell/demo.h"

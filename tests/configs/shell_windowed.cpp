@@ -1,7 +1,7 @@
 // The shell built for a window on the desktop (FullScreen 0, FlipChain 0): start-up differences
 // and the windowed copy, clipped to the desktop.
 #include "base/framebuffer.h"
-#include "platform/headless.h"
+#include "platform/headless/headless.h"
 #include "process_capture.h"
 #include "run_folder.h"
 #include "shell/demo.h"

@@ -1,7 +1,7 @@
 // Whole-program runs inside the test process, on the headless back end.
 #pragma once
 
-#include "platform/headless.h"
+#include "platform/headless/headless.h"
 
 #include <string>
 

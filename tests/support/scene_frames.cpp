@@ -1,6 +1,6 @@
 #include "scene_frames.h"
 
-#include "platform/headless.h"
+#include "platform/headless/headless.h"
 #include "run_folder.h"
 #include "shell/clock.h"
 #include "shell/demo.h"

@@ -6,7 +6,7 @@
 #include "assets/bmp.h"
 #include "base/framehash.h"
 #include "platform/backend.h"
-#include "platform/headless.h"
+#include "platform/headless/headless.h"
 #include "scenes/scenes.h"
 #include "shell/clock.h"
 #include "shell/demo.h"

@@ -1,6 +1,6 @@
 // The headless back end: no window, no device, a virtual clock. It is the test back end and the
 // template for a new port: every function of platform/backend.h is here, each in a few lines.
-#include "platform/headless.h"
+#include "platform/headless/headless.h"
 #include "platform/backend.h"
 
 #include <map>
