@@ -147,15 +147,23 @@ class ChunkWalk {
             FailMesh(" CHUNK HORS DU FORM !!!!!!!!!!!\n");
     }
 
+    // The chunk at the cursor, announced in the trace with its data size, which must end
+    // inside the form; it counts as read.
+    uint32_t EnterChunk(const char* announcement, const char* sizeFormat) {
+        Trace(announcement);
+        const uint32_t dataSize = ReadU32(block_ + cursor_ + 4);
+        TraceFormatted(sizeFormat, dataSize);
+        RequireDataInForm(dataSize);
+        consumed_ += dataSize + 8;
+        return dataSize;
+    }
+
     void ReadPoints() {
         const uint8_t* chunk = block_ + cursor_;
-        Trace("Chunk PNTS rencontr\xE9...");
-        const uint32_t dataSize = ReadU32(chunk + 4);
-        TraceFormatted("TAILLE DU CHUNK PNTS --> 0x%x", dataSize);
-        RequireDataInForm(dataSize);
+        const uint32_t dataSize =
+            EnterChunk("Chunk PNTS rencontr\xE9...", "TAILLE DU CHUNK PNTS --> 0x%x");
         if (dataSize % 12 != 0)
             FailMesh(" TAILLE DU CHUNK PNTS PAS MULTIPLE DE 12 !!!!!!!!!!!\n");
-        consumed_ += dataSize + 8;
 
         const int32_t pointCount = static_cast<int32_t>(dataSize / 12);
         Trace("NOMBRE DE POINTS", pointCount);
@@ -177,11 +185,8 @@ class ChunkWalk {
 
     void ReadPolygons() {
         const uint8_t* chunk = block_ + cursor_;
-        Trace("Chunk POLS rencontr\xE9...");
-        const uint32_t dataSize = ReadU32(chunk + 4);
-        TraceFormatted("TAILLE DU CHUNK POLS --> 0x%x", dataSize);
-        RequireDataInForm(dataSize);
-        consumed_ += dataSize + 8;
+        const uint32_t dataSize =
+            EnterChunk("Chunk POLS rencontr\xE9...", "TAILLE DU CHUNK POLS --> 0x%x");
 
         const int32_t faceCount = static_cast<int32_t>(dataSize / 10);
         object_.faceCount = faceCount;

@@ -2,17 +2,17 @@
 
 #include "assets/inifile.h"
 #include "assets/surface.h"
-#include "fx/blit.h"
-#include "fx/blockgrid.h"
 #include "base/framebuffer.h"
 #include "base/numeric.h"
+#include "base/process.h"
+#include "fx/blit.h"
+#include "fx/blockgrid.h"
 #include "fx/radialblur.h"
 #include "scenes/raycamera.h"
 #include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
 #include "shell/clock.h"
 #include "shell/display.h"
-#include "base/process.h"
 
 #include <cmath>
 #include <cstring>
@@ -90,11 +90,8 @@ void ComputeBallGrid(float f, float R, Vec3f eye, Vec3f direction, double roll, 
     // |E|^2 - R^2: the constant term of the ray-sphere quadratic.
     const double c0 = eyeX * eyeX + eyeY * eyeY + eyeZ * eyeZ - static_cast<double>(R) * R;
 
-    for (int r = 0; r < kGridRows; ++r) {
-        for (int c = 0; c < kGridColumns; ++c) {
-            // The ray through pixel (8c, 8r), in world space, made unit length.
-            float ray[3];
-            ballAxes.GridRay(forward[0], forward[1], forward[2], f, c, r, ray);
+    ForEachGridRay(
+        ballAxes, forward[0], forward[1], forward[2], f, [&](int index, const float* ray) {
             const float dx = ray[0], dy = ray[1], dz = ray[2];
 
             int32_t u = kBallMissCoordinate; // 16.16 texel column
@@ -120,11 +117,10 @@ void ComputeBallGrid(float f, float R, Vec3f eye, Vec3f direction, double roll, 
                     light = 0;
                 }
             }
-            blockGrid.u[GridIndex(c, r)] = u;
-            blockGrid.v[GridIndex(c, r)] = v;
-            blockGrid.light[GridIndex(c, r)] = light;
-        }
-    }
+            blockGrid.u[index] = u;
+            blockGrid.v[index] = v;
+            blockGrid.light[index] = light;
+        });
 }
 
 void ClampBallBlurCentre(int32_t* x, int32_t* y) {

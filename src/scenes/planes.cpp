@@ -1,15 +1,15 @@
 #include "scenes/planes.h"
 
 #include "assets/surface.h"
-#include "fx/blockgrid.h"
 #include "base/numeric.h"
+#include "base/process.h"
+#include "fx/blockgrid.h"
 #include "scenes/raycamera.h"
 #include "scenes/rippledplane.h"
 #include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
 #include "shell/clock.h"
 #include "shell/display.h"
-#include "base/process.h"
 
 #include <cmath>
 
@@ -110,48 +110,33 @@ CylinderHit CastCylinderRay(float a, float px, float py, float pz, float dx, flo
 
 void FillPlanes(float a, float px, float py, float pz, float fx, float fy, float fz, double roll) {
     planesAxes.Update(fx, fy, fz, roll);
-    for (int r = 0; r < kGridRows; ++r) {
-        for (int c = 0; c < kGridColumns; ++c) {
-            float ray[3];
-            planesAxes.GridRay(fx, fy, fz, 256.0, c, r, ray);
-            const PlanesHit hit = CastPlanesRay(a, px, py, pz, ray[0], ray[1], ray[2]);
-            const int index = GridIndex(c, r);
-            blockGrid.u[index] = hit.u;
-            blockGrid.v[index] = hit.v;
-            blockGrid.light[index] = hit.level * 256; // 8.8
-        }
-    }
+    ForEachGridRay(planesAxes, fx, fy, fz, 256.0, [&](int index, const float* ray) {
+        const PlanesHit hit = CastPlanesRay(a, px, py, pz, ray[0], ray[1], ray[2]);
+        blockGrid.u[index] = hit.u;
+        blockGrid.v[index] = hit.v;
+        blockGrid.light[index] = hit.level * 256; // 8.8
+    });
 }
 
 void FillCylinder(float a, float px, float py, float pz, float fx, float fy, float fz,
                   double roll) {
     cylinderAxes.Update(fx, fy, fz, roll);
-    for (int r = 0; r < kGridRows; ++r) {
-        for (int c = 0; c < kGridColumns; ++c) {
-            float ray[3];
-            cylinderAxes.GridRay(fx, fy, fz, 256.0, c, r, ray);
-            const CylinderHit hit = CastCylinderRay(a, px, py, pz, ray[0], ray[1], ray[2]);
-            const int index = GridIndex(c, r);
-            // The fog level is the depth: the column replaces the plane only where it is
-            // nearer by at least one level; on equal levels the plane stays.
-            if (hit.hit && blockGrid.light[index] > hit.level * 256) {
-                blockGrid.v[index] = hit.v;
-                blockGrid.light[index] = hit.level * 256;
-                blockGrid.u[index] = hit.u;
-            }
+    ForEachGridRay(cylinderAxes, fx, fy, fz, 256.0, [&](int index, const float* ray) {
+        const CylinderHit hit = CastCylinderRay(a, px, py, pz, ray[0], ray[1], ray[2]);
+        // The fog level is the depth: the column replaces the plane only where it is nearer by
+        // at least one level; on equal levels the plane stays.
+        if (hit.hit && blockGrid.light[index] > hit.level * 256) {
+            blockGrid.v[index] = hit.v;
+            blockGrid.light[index] = hit.level * 256;
+            blockGrid.u[index] = hit.u;
         }
-    }
+    });
 }
 
 void RunPlanesScene(FrameBuffer frameBuffer) {
     Surface texture(kTexturePath);
     RequireImageSize(texture, kTexturePath, kTextureSize, kTextureSize);
-    if (SceneSeconds() >= kEndTime)
-        return;
-    float tf;
-    do {
-        const double t = static_cast<double>(SceneSeconds());
-        tf = static_cast<float>(t);
+    DrawFramesUntil(kEndTime, [&](double t, float) {
         const PlanesCamera camera = PlanesCameraAt(t);
         FillPlanes(kPlaneDistance, camera.px, camera.py, camera.pz, camera.fx, camera.fy, camera.fz,
                    camera.roll);
@@ -159,5 +144,5 @@ void RunPlanesScene(FrameBuffer frameBuffer) {
                      camera.fz, camera.roll);
         MapGrid(texture.data, frameBuffer); // writes every pixel: no clearing needed
         PresentFrame(frameBuffer);
-    } while (tf < kEndTime); // the last frame is the first whose reading reaches the end
+    });
 }

@@ -7,6 +7,9 @@
 // the first update everything is zero.
 #pragma once
 
+#include "fx/blockgrid.h"
+#include "shell/clock.h"
+
 class RayCameraAxes {
   public:
     // Builds the axes for the unit view direction (fx, fy, fz) and the roll angle in radians.
@@ -25,3 +28,30 @@ class RayCameraAxes {
     double correctionY_ = 0.0; // the correction angle is atan2(correctionY_, correctionX_)
     double correctionX_ = 0.0;
 };
+
+// Hands `store(index, ray)` the ray of every grid point, row by row, each with its grid index:
+// the rays through the frame that a ray-cast scene casts into the world, focal length `focal`.
+template <class Store>
+void ForEachGridRay(const RayCameraAxes& axes, float fx, float fy, float fz, double focal,
+                    Store store) {
+    for (int r = 0; r < kGridRows; ++r)
+        for (int c = 0; c < kGridColumns; ++c) {
+            float ray[3];
+            axes.GridRay(fx, fy, fz, focal, c, r, ray);
+            store(GridIndex(c, r), ray);
+        }
+}
+
+// Draws frames until the scene clock reaches `end`: each frame reads the clock once and hands
+// the reading to `drawFrame(t, tf)` (as double and as float), which draws and presents. The
+// last frame is the first whose float reading reaches the end; none when the scene is over.
+template <class DrawFrame> void DrawFramesUntil(float end, DrawFrame drawFrame) {
+    if (SceneSeconds() >= end)
+        return;
+    float tf;
+    do {
+        const double t = static_cast<double>(SceneSeconds());
+        tf = static_cast<float>(t);
+        drawFrame(t, tf);
+    } while (tf < end);
+}

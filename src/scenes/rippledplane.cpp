@@ -1,13 +1,13 @@
 #include "scenes/rippledplane.h"
 
 #include "assets/bmp.h"
-#include "fx/blockgrid.h"
 #include "base/numeric.h"
+#include "base/process.h"
+#include "fx/blockgrid.h"
 #include "scenes/raycamera.h"
 #include "scenes/scenes.h"
 #include "shell/clock.h"
 #include "shell/display.h"
-#include "base/process.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -119,33 +119,22 @@ RippledPlaneHit CastRippledPlaneRay(float a, float px, float py, float pz, float
 void FillRippledPlane(float a, float px, float py, float pz, float fx, float fy, float fz,
                       double roll, float tau) {
     rippleAxes.Update(fx, fy, fz, roll);
-    for (int r = 0; r < kGridRows; ++r) {
-        for (int c = 0; c < kGridColumns; ++c) {
-            float ray[3];
-            rippleAxes.GridRay(fx, fy, fz, 256.0, c, r, ray);
-            const RippledPlaneHit hit =
-                CastRippledPlaneRay(a, px, py, pz, ray[0], ray[1], ray[2], tau);
-            const int index = GridIndex(c, r);
-            blockGrid.u[index] = hit.u;
-            blockGrid.v[index] = hit.v;
-            blockGrid.light[index] = hit.level * 256; // 8.8
-        }
-    }
+    ForEachGridRay(rippleAxes, fx, fy, fz, 256.0, [&](int index, const float* ray) {
+        const RippledPlaneHit hit = CastRippledPlaneRay(a, px, py, pz, ray[0], ray[1], ray[2], tau);
+        blockGrid.u[index] = hit.u;
+        blockGrid.v[index] = hit.v;
+        blockGrid.light[index] = hit.level * 256; // 8.8
+    });
 }
 
 void RunRippledPlaneScene(FrameBuffer frameBuffer) {
     std::vector<uint32_t> texture(kTextureSize * kTextureSize);
     LoadRippleTexture(texture.data());
-    if (SceneSeconds() >= kEndTime)
-        return;
-    float tf;
-    do {
-        const double t = static_cast<double>(SceneSeconds());
-        tf = static_cast<float>(t);
+    DrawFramesUntil(kEndTime, [&](double t, float tf) {
         const RippledPlaneCamera camera = RippledPlaneCameraAt(t);
         FillRippledPlane(kPlaneDistance, camera.px, kCameraHeight, camera.pz, camera.fx, camera.fy,
                          camera.fz, 0.0, tf);
         MapGrid(texture.data(), frameBuffer); // writes every pixel: no clearing needed
         PresentFrame(frameBuffer);
-    } while (tf < kEndTime); // the last frame is the first whose reading reaches the end
+    });
 }
