@@ -1,15 +1,17 @@
 // What a back end provides to the shared part of the platform layer, and what the shared part
-// offers back. This is the whole porting surface: a new platform starts from a copy of
-// headless/headless.cpp, which implements every function here with no device at all.
+// offers back. This is the whole porting surface: a new platform starts from a copy of the
+// `backend` functions of headless/headless.cpp, which implements every one of them with no
+// device at all.
 //
 // The shared part (win32_common.cpp, ddraw_memory.cpp, midas_openmpt.cpp) implements the Win32,
 // DirectDraw and sound-library subsets that the shell calls: the message queue and window
 // procedure, memory display surfaces with flipping, and XM playback over libopenmpt. A back end
-// only moves pictures, events, time and sound between those and the machine.
+// only moves pictures, events, time and sound between those and the machine. (The tests'
+// recording and failing of those calls is not part of a port: see call_hooks.h.)
 //
 // On Windows the system itself provides the Win32 and DirectDraw calls, and only
 // midas_openmpt.cpp is linked: the Windows back end (windows/waveout.cpp) implements just the
-// observation and sound-output functions below.
+// sound-output functions below.
 #pragma once
 
 #include "platform/win32.h"
@@ -18,14 +20,6 @@
 #include <string>
 
 namespace backend {
-
-// --- Observation and fault injection (the headless back end records and fails calls) ---
-
-// True when the named platform call must fail this time (names as in the API: "SetDisplayMode",
-// "MIDASinit", "QueryPerformanceCounter", ...).
-bool CallFails(const char* name);
-// Records one platform call: its name, then a space and its main arguments where they matter.
-void LogCall(const std::string& entry);
 
 // --- Window ---
 

@@ -2,6 +2,7 @@
 // primary surface and its back buffer, then the back end shows the new front picture; a primary
 // without back buffer is shown when it is unlocked.
 #include "platform/backend.h"
+#include "platform/call_hooks.h"
 #include "platform/ddraw.h"
 
 #include <memory>
@@ -32,10 +33,10 @@ class MemorySurface final : public IDirectDrawSurface {
           memory_(static_cast<size_t>(pitch) * height / 4, backend::FreshSurfaceWord()) {}
 
     HRESULT GetAttachedSurface(LPDDSCAPS caps, IDirectDrawSurface** attached) override {
-        backend::LogCall("GetAttachedSurface " + std::to_string(caps ? caps->dwCaps : 0));
+        calls::Log("GetAttachedSurface " + std::to_string(caps ? caps->dwCaps : 0));
         if (!caps || !attached)
             return DDERR_INVALIDPARAMS;
-        if (backend::CallFails("GetAttachedSurface") || !(caps->dwCaps & DDSCAPS_BACKBUFFER) ||
+        if (calls::Fails("GetAttachedSurface") || !(caps->dwCaps & DDSCAPS_BACKBUFFER) ||
             !backBuffer_)
             return DDERR_NOTFOUND;
         *attached = backBuffer_;
@@ -43,10 +44,10 @@ class MemorySurface final : public IDirectDrawSurface {
     }
 
     HRESULT Lock(RECT* rect, LPDDSURFACEDESC desc, DWORD flags, HANDLE) override {
-        backend::LogCall("Lock " + name_ + " " + std::to_string(flags));
+        calls::Log("Lock " + name_ + " " + std::to_string(flags));
         if (rect || !desc)
             return DDERR_INVALIDPARAMS; // only whole-surface locks are offered
-        if (backend::CallFails("Lock"))
+        if (calls::Fails("Lock"))
             return DDERR_SURFACELOST;
         if (locked_)
             return DDERR_SURFACEBUSY;
@@ -67,7 +68,7 @@ class MemorySurface final : public IDirectDrawSurface {
     }
 
     HRESULT Unlock(LPVOID) override {
-        backend::LogCall("Unlock " + name_);
+        calls::Log("Unlock " + name_);
         if (!locked_)
             return DDERR_NOTLOCKED;
         locked_ = false;
@@ -77,7 +78,7 @@ class MemorySurface final : public IDirectDrawSurface {
     }
 
     HRESULT Flip(IDirectDrawSurface* target, DWORD flags) override {
-        backend::LogCall("Flip " + std::to_string(flags));
+        calls::Log("Flip " + std::to_string(flags));
         if (target || !backBuffer_)
             return DDERR_NOTFLIPPABLE;
         if (locked_ || backBuffer_->locked_)
@@ -116,9 +117,9 @@ class MemoryDirectDraw final : public IDirectDraw {
             return DDERR_INVALIDPARAMS;
         DWORD caps = (desc->dwFlags & DDSD_CAPS) ? desc->ddsCaps.dwCaps : 0;
         DWORD backBuffers = (desc->dwFlags & DDSD_BACKBUFFERCOUNT) ? desc->dwBackBufferCount : 0;
-        backend::LogCall("CreateSurface " + std::to_string(desc->dwFlags) + " " +
-                         std::to_string(caps) + " " + std::to_string(backBuffers));
-        if (backend::CallFails("CreateSurface"))
+        calls::Log("CreateSurface " + std::to_string(desc->dwFlags) + " " + std::to_string(caps) +
+                   " " + std::to_string(backBuffers));
+        if (calls::Fails("CreateSurface"))
             return DDERR_GENERIC;
         if (!(caps & DDSCAPS_PRIMARYSURFACE) || primary_)
             return DDERR_INVALIDCAPS; // only the one primary surface (and its chain) is offered
@@ -150,8 +151,8 @@ class MemoryDirectDraw final : public IDirectDraw {
     }
 
     HRESULT SetCooperativeLevel(HWND, DWORD flags) override {
-        backend::LogCall("SetCooperativeLevel " + std::to_string(flags));
-        if (backend::CallFails("SetCooperativeLevel"))
+        calls::Log("SetCooperativeLevel " + std::to_string(flags));
+        if (calls::Fails("SetCooperativeLevel"))
             return DDERR_GENERIC;
         bool exclusive = (flags & DDSCL_EXCLUSIVE) && (flags & DDSCL_FULLSCREEN);
         if (!exclusive && !(flags & DDSCL_NORMAL))
@@ -163,9 +164,9 @@ class MemoryDirectDraw final : public IDirectDraw {
     }
 
     HRESULT SetDisplayMode(DWORD width, DWORD height, DWORD bitsPerPixel) override {
-        backend::LogCall("SetDisplayMode " + std::to_string(width) + " " + std::to_string(height) +
-                         " " + std::to_string(bitsPerPixel));
-        if (backend::CallFails("SetDisplayMode"))
+        calls::Log("SetDisplayMode " + std::to_string(width) + " " + std::to_string(height) + " " +
+                   std::to_string(bitsPerPixel));
+        if (calls::Fails("SetDisplayMode"))
             return DDERR_GENERIC;
         if (!exclusive_)
             return DDERR_NOEXCLUSIVEMODE;
@@ -188,10 +189,10 @@ std::unique_ptr<MemoryDirectDraw> directDraw;
 } // namespace
 
 HRESULT WINAPI DirectDrawCreate(GUID*, LPDIRECTDRAW* result, IUnknown*) {
-    backend::LogCall("DirectDrawCreate");
+    calls::Log("DirectDrawCreate");
     if (!result)
         return DDERR_INVALIDPARAMS;
-    if (backend::CallFails("DirectDrawCreate") || directDraw)
+    if (calls::Fails("DirectDrawCreate") || directDraw)
         return DDERR_GENERIC;
     directDraw = std::make_unique<MemoryDirectDraw>();
     *result = directDraw.get();

@@ -4,6 +4,7 @@
 // The program's thread loads, starts, stops and frees modules; the audio side renders. One mutex
 // keeps the two apart, since libopenmpt objects are not thread-safe.
 #include "platform/backend.h"
+#include "platform/call_hooks.h"
 #include "platform/midas.h"
 
 #include <libopenmpt/libopenmpt.hpp>
@@ -86,7 +87,7 @@ BOOL Fail(int code, const std::string& text) {
 
 // Fault injection of the headless back end: the named call fails with a recognisable text.
 bool InjectedFailure(const char* name) {
-    if (!backend::CallFails(name))
+    if (!calls::Fails(name))
         return false;
     Fail(kErrorFailed, std::string(name) + " failed (simulated)");
     return true;
@@ -149,14 +150,14 @@ void ResetSoundSystem() {
 }
 
 BOOL MIDAS_CALL MIDASstartup() {
-    backend::LogCall("MIDASstartup");
+    calls::Log("MIDASstartup");
     std::lock_guard<std::mutex> guard(soundMutex);
     sound.lastError = kNoError;
     return TRUE;
 }
 
 BOOL MIDAS_CALL MIDASsetOption(int option, uintptr_t value) {
-    backend::LogCall("MIDASsetOption " + std::to_string(option) + " " + std::to_string(value));
+    calls::Log("MIDASsetOption " + std::to_string(option) + " " + std::to_string(value));
     std::lock_guard<std::mutex> guard(soundMutex);
     if (option == MIDAS_OPTION_DSOUND_HWND)
         sound.window = value;
@@ -166,15 +167,15 @@ BOOL MIDAS_CALL MIDASsetOption(int option, uintptr_t value) {
 }
 
 BOOL MIDAS_CALL MIDASconfig() {
-    backend::LogCall("MIDASconfig");
+    calls::Log("MIDASconfig");
     std::lock_guard<std::mutex> guard(soundMutex);
-    if (backend::CallFails("MIDASconfig"))
+    if (calls::Fails("MIDASconfig"))
         return Fail(kErrorConfiguration, StandardText(kErrorConfiguration));
     return TRUE;
 }
 
 BOOL MIDAS_CALL MIDASinit() {
-    backend::LogCall("MIDASinit");
+    calls::Log("MIDASinit");
     {
         std::lock_guard<std::mutex> guard(soundMutex);
         if (InjectedFailure("MIDASinit"))
@@ -199,7 +200,7 @@ BOOL MIDAS_CALL MIDASinit() {
 }
 
 MIDASmodule MIDAS_CALL MIDASloadModule(const char* fileName) {
-    backend::LogCall(std::string("MIDASloadModule ") + (fileName ? fileName : ""));
+    calls::Log(std::string("MIDASloadModule ") + (fileName ? fileName : ""));
     std::lock_guard<std::mutex> guard(soundMutex);
     if (InjectedFailure("MIDASloadModule"))
         return 0;
@@ -246,7 +247,7 @@ MIDASmodule MIDAS_CALL MIDASloadModule(const char* fileName) {
 }
 
 MIDASmodulePlayHandle MIDAS_CALL MIDASplayModule(MIDASmodule module, int playFlags) {
-    backend::LogCall("MIDASplayModule " + std::to_string(playFlags));
+    calls::Log("MIDASplayModule " + std::to_string(playFlags));
     std::lock_guard<std::mutex> guard(soundMutex);
     if (InjectedFailure("MIDASplayModule"))
         return 0;
@@ -262,7 +263,7 @@ MIDASmodulePlayHandle MIDAS_CALL MIDASplayModule(MIDASmodule module, int playFla
 
 BOOL MIDAS_CALL MIDASsetMusicSyncCallback(MIDASmodulePlayHandle playHandle,
                                           MIDASsyncCallback callback) {
-    backend::LogCall("MIDASsetMusicSyncCallback");
+    calls::Log("MIDASsetMusicSyncCallback");
     std::lock_guard<std::mutex> guard(soundMutex);
     if (!FindModule(playHandle))
         return Fail(kErrorHandle, StandardText(kErrorHandle));
@@ -271,7 +272,7 @@ BOOL MIDAS_CALL MIDASsetMusicSyncCallback(MIDASmodulePlayHandle playHandle,
 }
 
 BOOL MIDAS_CALL MIDASstartBackgroundPlay(DWORD pollRate) {
-    backend::LogCall("MIDASstartBackgroundPlay " + std::to_string(pollRate));
+    calls::Log("MIDASstartBackgroundPlay " + std::to_string(pollRate));
     {
         std::lock_guard<std::mutex> guard(soundMutex);
         if (!sound.initialised)
@@ -287,7 +288,7 @@ BOOL MIDAS_CALL MIDASstartBackgroundPlay(DWORD pollRate) {
 }
 
 BOOL MIDAS_CALL MIDASstopModule(MIDASmodulePlayHandle playHandle) {
-    backend::LogCall("MIDASstopModule");
+    calls::Log("MIDASstopModule");
     std::lock_guard<std::mutex> guard(soundMutex);
     if (InjectedFailure("MIDASstopModule"))
         return FALSE;
@@ -300,7 +301,7 @@ BOOL MIDAS_CALL MIDASstopModule(MIDASmodulePlayHandle playHandle) {
 }
 
 BOOL MIDAS_CALL MIDASfreeModule(MIDASmodule module) {
-    backend::LogCall("MIDASfreeModule");
+    calls::Log("MIDASfreeModule");
     std::lock_guard<std::mutex> guard(soundMutex);
     if (InjectedFailure("MIDASfreeModule"))
         return FALSE;
@@ -316,7 +317,7 @@ BOOL MIDAS_CALL MIDASfreeModule(MIDASmodule module) {
 }
 
 BOOL MIDAS_CALL MIDASclose() {
-    backend::LogCall("MIDASclose");
+    calls::Log("MIDASclose");
     {
         std::lock_guard<std::mutex> guard(soundMutex);
         if (InjectedFailure("MIDASclose"))

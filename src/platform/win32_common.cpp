@@ -2,6 +2,7 @@
 // cursor count, the desktop rectangle and the performance counter. Back ends supply the native
 // window, input events and the counter (platform/backend.h).
 #include "platform/backend.h"
+#include "platform/call_hooks.h"
 #include "platform/win32.h"
 
 #include <cstring>
@@ -63,8 +64,8 @@ void PostWindowMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 ATOM WINAPI RegisterClass(const WNDCLASS* windowClass) {
-    backend::LogCall(std::string("RegisterClass ") + windowClass->lpszClassName);
-    if (backend::CallFails("RegisterClass"))
+    calls::Log(std::string("RegisterClass ") + windowClass->lpszClassName);
+    if (calls::Fails("RegisterClass"))
         return 0;
     state.classRegistered = true;
     state.className = windowClass->lpszClassName;
@@ -74,12 +75,11 @@ ATOM WINAPI RegisterClass(const WNDCLASS* windowClass) {
 
 HWND WINAPI CreateWindowEx(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x,
                            int y, int width, int height, HWND, HMENU, HINSTANCE, LPVOID) {
-    backend::LogCall("CreateWindowEx " + std::to_string(exStyle) + " " + className + " " +
-                     windowName + " " + std::to_string(style) + " " + std::to_string(x) + " " +
-                     std::to_string(y) + " " + std::to_string(width) + " " +
-                     std::to_string(height));
-    if (backend::CallFails("CreateWindowEx") || !state.classRegistered ||
-        state.className != className || state.window.exists)
+    calls::Log("CreateWindowEx " + std::to_string(exStyle) + " " + className + " " + windowName +
+               " " + std::to_string(style) + " " + std::to_string(x) + " " + std::to_string(y) +
+               " " + std::to_string(width) + " " + std::to_string(height));
+    if (calls::Fails("CreateWindowEx") || !state.classRegistered || state.className != className ||
+        state.window.exists)
         return nullptr;
     if (!backend::CreateNativeWindow(windowName, style, x, y, width, height))
         return nullptr;
@@ -91,17 +91,17 @@ HWND WINAPI CreateWindowEx(DWORD exStyle, LPCSTR className, LPCSTR windowName, D
 }
 
 BOOL WINAPI BringWindowToTop(HWND window) {
-    backend::LogCall("BringWindowToTop");
+    calls::Log("BringWindowToTop");
     return RecordOf(window) ? TRUE : FALSE;
 }
 
 HWND WINAPI SetActiveWindow(HWND window) {
-    backend::LogCall("SetActiveWindow");
+    calls::Log("SetActiveWindow");
     return RecordOf(window) ? window : nullptr;
 }
 
 BOOL WINAPI DestroyWindow(HWND window) {
-    backend::LogCall("DestroyWindow");
+    calls::Log("DestroyWindow");
     WindowRecord* record = RecordOf(window);
     if (record != &state.window)
         return FALSE;
@@ -122,7 +122,7 @@ HGDIOBJ WINAPI GetStockObject(int) {
 }
 
 int WINAPI ShowCursor(BOOL show) {
-    backend::LogCall(std::string("ShowCursor ") + (show ? "1" : "0"));
+    calls::Log(std::string("ShowCursor ") + (show ? "1" : "0"));
     state.cursorCount += show ? 1 : -1;
     backend::SetCursorVisible(state.cursorCount >= 0);
     return state.cursorCount;
@@ -174,8 +174,8 @@ BOOL WINAPI PeekMessage(MSG* message, HWND window, UINT, UINT, UINT remove) {
     } else {
         return FALSE;
     }
-    backend::LogCall("PeekMessage " + std::to_string(message->message) + " " +
-                     std::to_string(message->wParam));
+    calls::Log("PeekMessage " + std::to_string(message->message) + " " +
+               std::to_string(message->wParam));
     return TRUE;
 }
 
@@ -191,13 +191,13 @@ LRESULT WINAPI DispatchMessage(const MSG* message) {
 }
 
 void WINAPI PostQuitMessage(int exitCode) {
-    backend::LogCall("PostQuitMessage " + std::to_string(exitCode));
+    calls::Log("PostQuitMessage " + std::to_string(exitCode));
     state.quitPosted = true;
     state.quitCode = exitCode;
 }
 
 LRESULT WINAPI DefWindowProc(HWND window, UINT message, WPARAM, LPARAM) {
-    backend::LogCall("DefWindowProc " + std::to_string(message));
+    calls::Log("DefWindowProc " + std::to_string(message));
     if (message == WM_CLOSE)
         DestroyWindow(window);
     return 0;
@@ -208,12 +208,12 @@ HANDLE WINAPI GetCurrentProcess() {
 }
 
 BOOL WINAPI SetPriorityClass(HANDLE, DWORD priorityClass) {
-    backend::LogCall("SetPriorityClass " + std::to_string(priorityClass));
+    calls::Log("SetPriorityClass " + std::to_string(priorityClass));
     return TRUE;
 }
 
 BOOL WINAPI QueryPerformanceCounter(LARGE_INTEGER* count) {
-    if (backend::CallFails("QueryPerformanceCounter"))
+    if (calls::Fails("QueryPerformanceCounter"))
         return FALSE;
     int64_t ticks = 0;
     if (!backend::ReadCounter(&ticks))
@@ -223,7 +223,7 @@ BOOL WINAPI QueryPerformanceCounter(LARGE_INTEGER* count) {
 }
 
 BOOL WINAPI QueryPerformanceFrequency(LARGE_INTEGER* frequency) {
-    if (backend::CallFails("QueryPerformanceFrequency"))
+    if (calls::Fails("QueryPerformanceFrequency"))
         return FALSE;
     int64_t ticksPerSecond = 0;
     if (!backend::ReadFrequency(&ticksPerSecond) || ticksPerSecond <= 0)

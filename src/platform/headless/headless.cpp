@@ -1,7 +1,9 @@
 // The headless back end: no window, no device, a virtual clock. It is the test back end and the
 // template for a new port: every function of platform/backend.h is here, each in a few lines.
+// What only tests need (the call log, failing calls, the controls of headless.h) comes on top.
 #include "platform/headless/headless.h"
 #include "platform/backend.h"
+#include "platform/call_hooks.h"
 
 #include <map>
 #include <set>
@@ -33,17 +35,24 @@ headless::Picture PictureOf(const SurfaceView& view) {
     return picture;
 }
 
-} // namespace
-
-namespace backend {
-
-bool CallFails(const char* name) {
+// Every call of the emulated subsets is recorded, and the ones a test named fail, from the start
+// of the process on: a program linked with this back end has these hooks before main runs.
+bool HeadlessCallFails(const char* name) {
     return state.failing.count(name) != 0;
 }
 
-void LogCall(const std::string& entry) {
+void HeadlessLogCall(const std::string& entry) {
     state.log.push_back(entry);
 }
+
+const bool hooksInstalled = [] {
+    calls::Install({HeadlessCallFails, HeadlessLogCall});
+    return true;
+}();
+
+} // namespace
+
+namespace backend {
 
 bool CreateNativeWindow(const char*, DWORD, int x, int y, int, int) {
     state.windowExists = true;

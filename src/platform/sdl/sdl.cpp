@@ -125,11 +125,6 @@ void AudioCallback(void*, Uint8* stream, int length) {
 
 namespace backend {
 
-bool CallFails(const char*) {
-    return false;
-}
-void LogCall(const std::string&) {}
-
 bool CreateNativeWindow(const char* title, DWORD style, int x, int y, int width, int height) {
     if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0)
         return false;

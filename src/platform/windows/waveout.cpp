@@ -63,12 +63,6 @@ void Feed() {
 
 namespace backend {
 
-// Nothing is recorded and no call is made to fail on a real system.
-bool CallFails(const char*) {
-    return false;
-}
-void LogCall(const std::string&) {}
-
 bool OpenAudio(AudioFill fill, int* sampleRate, std::string*) {
     output.fill = fill;
     *sampleRate = kSampleRate;
