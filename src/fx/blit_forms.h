@@ -34,4 +34,18 @@ inline uint32_t AddSaturated(uint32_t frame, uint32_t source) {
     return red | green | blue;
 }
 
+// The row loop of the SSE2 and AVX2 forms: whole registers of `Lanes::kPixels` pixels, each
+// added by `Lanes::Add`, then the rest of the row one pixel at a time.
+template <class Lanes>
+void AddRowsWith(const uint32_t* source, int32_t width, uint32_t* frame, int32_t count,
+                 int32_t rows) {
+    for (int32_t r = 0; r < rows; ++r, source += width, frame += kFrameWidth) {
+        int32_t i = 0;
+        for (; i + Lanes::kPixels <= count; i += Lanes::kPixels)
+            Lanes::Add(source + i, frame + i);
+        for (; i < count; ++i)
+            frame[i] = AddSaturated(frame[i], source[i]);
+    }
+}
+
 } // namespace
