@@ -5,9 +5,7 @@
 #include "fx/blockgrid.h"
 #include "fx/radialblur.h"
 
-// The plain versions are compiled into this program directly, so that it needs nothing from
-// the test build.
-#include "../tests/support/fx_reference.cpp"
+#include "fx_reference.h"
 
 #include <benchmark/benchmark.h>
 

@@ -2,8 +2,7 @@
 // version beside each version of the program. All give the same bits (tests/particles_test).
 #include "scenes/particles.h"
 
-// The benchmark programs link only the program's libraries: the plain version is compiled in.
-#include "../tests/support/particles_reference.cpp"
+#include "particles_reference.h"
 
 #include <benchmark/benchmark.h>
 

@@ -8,10 +8,8 @@
 #include "engine3d/sort.h"
 #include "base/framebuffer.h"
 
-// The plain filler and the LightWave file builder live with the tests; this program compiles
-// them in so that both fillers run side by side here.
-#include "../tests/support/lwo_builder.cpp"
-#include "../tests/support/raster_reference.cpp"
+#include "lwo_builder.h"
+#include "raster_reference.h"
 
 #include <benchmark/benchmark.h>
 

@@ -5,9 +5,7 @@
 #include "scenes/rippledplane.h"
 #include "scenes/rotozoom.h"
 
-// The plain reference lives with the tests; the benchmark programs link only the program's
-// libraries, so it is compiled here as part of this file.
-#include "../tests/support/rotozoom_reference.cpp"
+#include "rotozoom_reference.h"
 
 #include <benchmark/benchmark.h>
 
