@@ -2,11 +2,11 @@
 // camera, and the triangle filler alone against the plain per-pixel-tested version, side by
 // side on the same triangles: those of a torus frame (about 15 pixels and 5 rows each),
 // triangles of all sizes across the guard window, and large triangles on the frame.
+#include "base/framebuffer.h"
 #include "engine3d/camera.h"
 #include "engine3d/objet3d.h"
 #include "engine3d/raster.h"
 #include "engine3d/sort.h"
-#include "base/framebuffer.h"
 
 #include "lwo_builder.h"
 #include "raster_reference.h"
