@@ -1,16 +1,13 @@
 #include "engine3d/sort.h"
 
-#include "base/cpu.h"
+#include "base/vector_forms.h"
 #include "engine3d/objet3d.h"
+#include "engine3d/sort_forms.h"
 
 #include <cmath>
 #include <cstring>
 #include <utility>
 #include <vector>
-
-#if defined(DEMO_X86_VECTORS)
-#include <emmintrin.h>
-#endif
 
 namespace {
 
@@ -101,6 +98,25 @@ void RadixSort(std::vector<uint64_t>& items, std::vector<uint64_t>& other) {
     }
 }
 
+// The plain form of the pivot masks: one key at a time.
+void PivotMasksPlain(const float* keys, int32_t count, float pivot, uint64_t* notBelow,
+                     uint64_t* notAbove) {
+    for (int32_t w = 0; w * 64 < count; ++w) {
+        const float* key = keys + w * 64;
+        const int32_t end = count - w * 64 < 64 ? count - w * 64 : 64;
+        uint64_t below = 0, above = 0;
+        for (int32_t k = 0; k < end; ++k) {
+            below |= static_cast<uint64_t>(key[k] >= pivot) << k;
+            above |= static_cast<uint64_t>(key[k] <= pivot) << k;
+        }
+        notBelow[w] = below;
+        notAbove[w] = above;
+    }
+}
+
+constexpr VectorForms<PivotMasksFunction> pivotMasks{PivotMasksPlain, X86_FORM(PivotMasksSse2),
+                                                     nullptr, nullptr};
+
 // Partition() on keys that are all numbers, without its unpredictable scans. The i scan stops
 // at the entries whose key is not below the pivot, the j scan at those not above it, so from
 // two bit masks of those entries (over the range as it was) the stops follow in order; an
@@ -115,27 +131,7 @@ void PartitionByMasks(float* keys, int32_t* indices, int32_t lo, int32_t hi, int
     std::vector<uint64_t>& notAbove = scratch.notAbove; // bit k: keys[lo + k] <= pivot
     notBelow.resize(static_cast<size_t>(words));
     notAbove.resize(static_cast<size_t>(words));
-    [[maybe_unused]] const bool sse2 = CurrentVectorLevel() >= VectorLevel::kSse2;
-    for (int32_t w = 0; w < words; ++w) {
-        const float* key = keys + lo + w * 64;
-        const int32_t end = count - w * 64 < 64 ? count - w * 64 : 64;
-        uint64_t below = 0, above = 0;
-        int32_t k = 0;
-#if defined(DEMO_X86_VECTORS)
-        const __m128 p = _mm_set1_ps(pivot);
-        for (; sse2 && k + 4 <= end; k += 4) {
-            const __m128 four = _mm_loadu_ps(key + k);
-            below |= static_cast<uint64_t>(_mm_movemask_ps(_mm_cmpge_ps(four, p))) << k;
-            above |= static_cast<uint64_t>(_mm_movemask_ps(_mm_cmple_ps(four, p))) << k;
-        }
-#endif
-        for (; k < end; ++k) {
-            below |= static_cast<uint64_t>(key[k] >= pivot) << k;
-            above |= static_cast<uint64_t>(key[k] <= pivot) << k;
-        }
-        notBelow[w] = below;
-        notAbove[w] = above;
-    }
+    pivotMasks.Current()(keys + lo, count, pivot, notBelow.data(), notAbove.data());
     // The first set bit of notBelow after position `after`, or count when there is none.
     auto nextNotBelow = [&](int32_t after) {
         int32_t k = after + 1;
