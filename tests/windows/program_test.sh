@@ -7,8 +7,9 @@
 # demo-windowed.exe (the windowed configuration) is taken from beside it. The X server is Xvfb
 # with a 640 x 480 screen, the only size on which Wine's DirectDraw grants the show's display
 # mode, then with a 1024 x 768 one, where that mode is refused and the windowed copy meets a row
-# pitch of 4096 bytes. Screenshots stay in BUILD_DIR/program-test. Prints one line per check and
-# ends with 1 if any failed.
+# pitch of 4096 bytes. Before that, what the program imports and how its vector code uses the
+# stack (vector_moves.sh) are read from the file. Screenshots stay in BUILD_DIR/program-test.
+# Prints one line per check and ends with 1 if any failed.
 set -uo pipefail
 
 build="$(cd "${1:?usage: $0 BUILD_DIR}" && pwd)"
@@ -163,6 +164,12 @@ check "demo.exe takes DirectDrawCreate from ddraw.dll" imports ddraw.dll DirectD
 check "demo.exe takes CreateWindowExA from user32.dll" imports user32.dll CreateWindowExA
 check "demo.exe takes PeekMessageA from user32.dll" imports user32.dll PeekMessageA
 check "demo.exe takes waveOutOpen from winmm.dll" imports winmm.dll waveOutOpen
+
+# Vector code keeps no wide register on the stack with an aligned move (in this build, and in
+# the 32-bit one beside it when that was built).
+x86="$(dirname "$build")/windows-x86"
+[ -f "$x86/demo.exe" ] || x86=""
+bash "$root/tests/windows/vector_moves.sh" "$build" ${x86:+"$x86"} || failures=$((failures + 1))
 
 echo "== A 640 x 480 screen"
 start_x 640x480
