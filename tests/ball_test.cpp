@@ -6,18 +6,14 @@
 #include "assets/bmp.h"
 #include "assets/inifile.h"
 #include "assets/surface.h"
+#include "base/framebuffer.h"
+#include "base/process.h"
 #include "fx/blit.h"
 #include "fx/blockgrid.h"
-#include "base/framebuffer.h"
 #include "fx/radialblur.h"
-#include "lwo_builder.h"
-#include "platform/headless/headless.h"
-#include "process_capture.h"
-#include "run_folder.h"
 #include "scene_frames.h"
 #include "scenes/scenes.h"
 #include "shell/demo.h"
-#include "base/process.h"
 #include "test_images.h"
 
 #include <gtest/gtest.h>
@@ -32,14 +28,6 @@
 
 namespace {
 
-// Thirty frames of 8 x 10, frame k filled with blue k + 1.
-std::vector<uint32_t> NumberedStrip() {
-    std::vector<uint32_t> strip(8 * 300);
-    for (int p = 0; p < 8 * 300; ++p)
-        strip[p] = static_cast<uint32_t>(p / 80 + 1);
-    return strip;
-}
-
 void WriteParameters(const std::string& speed, const std::string& animationSpeed) {
     ASSERT_TRUE(WriteFileBytes("data/boule/boule.ini", "; the ball\n"
                                                        "[boule_text]\ndata/boule/tex.bmp\n"
@@ -52,13 +40,9 @@ void WriteParameters(const std::string& speed, const std::string& animationSpeed
 
 void WriteBallData(uint32_t textureColour) {
     WriteParameters("1.0", "2.0");
-    WriteImage("data/boule/tex.bmp", 256, 256, Filled(256, 256, textureColour));
-    WriteImage("data/boule/octet.bmp", 8, 300, NumberedStrip());
-    WriteImage("data/boule/logo.bmp", 4, 4, Filled(4, 4, 0xFFFFFF));
-}
-
-void StartAt(double seconds) {
-    MoveClockForward(seconds);
+    WriteImage("data/boule/tex.bmp", 256, 256, textureColour);
+    WriteImage("data/boule/octet.bmp", 8, 300, NumberedStrip(8, 10, 30));
+    WriteImage("data/boule/logo.bmp", 4, 4, 0xFFFFFF);
 }
 
 } // namespace
@@ -164,29 +148,21 @@ TEST(BallScene, BlurCentreIsClampedAndTheAnimationFrameNeverLeavesTheStrip) {
     EXPECT_TRUE(huge >= 0 && huge < 30);
 }
 
-class BallSceneRun : public testing::Test {
-  protected:
-    void SetUp() override { headless::Reset(); }
-    TempWorkingDirectory folder;
-};
+using BallSceneRun = SceneRun<RunBallScene>;
 
 TEST_F(BallSceneRun, EnteredAfterItsEndLoadsButPresentsNothing) {
     WriteBallData(0x404040);
-    StartHeadlessDisplay();
-    StartAt(75.0);
-    RunBallScene(theDemo->frameBuffer);
+    EXPECT_EQ(RunFrom(75.0), -1);
     EXPECT_EQ(headless::PresentCount(), 0);
 
     std::filesystem::remove("data/boule/logo.bmp");
-    EXPECT_EQ(ExitCodeOf([] { RunBallScene(theDemo->frameBuffer); }), kFatalExitCode);
+    EXPECT_EQ(RunFrom(0.0), kFatalExitCode);
     EXPECT_EQ(headless::PresentCount(), 0);
 }
 
 TEST_F(BallSceneRun, LastFrameIsTheFirstThatStartsAt75SecondsAndShowsTheBall) {
     WriteBallData(0x404040);
-    StartHeadlessDisplay();
-    StartAt(74.0);
-    RunBallScene(theDemo->frameBuffer);
+    EXPECT_EQ(RunFrom(74.0), -1);
     EXPECT_EQ(headless::PresentCount(), 61); // 74 s ... 75 s
 
     // The blur leaves its centre, the ball's projected centre, as the mapper drew it.
@@ -195,24 +171,16 @@ TEST_F(BallSceneRun, LastFrameIsTheFirstThatStartsAt75SecondsAndShowsTheBall) {
     ComputeBallGrid(256.0f, 5000.0f, camera.eye, BallViewDirection(camera), camera.roll, &centreX,
                     &centreY);
     ClampBallBlurCentre(&centreX, &centreY);
-    EXPECT_EQ(theDemo->frameBuffer[centreY * 512 + centreX], 0x404040u);
+    EXPECT_EQ(FrameAt(centreX, centreY), 0x404040u);
 }
 
 TEST_F(BallSceneRun, StandsStillWithoutASpeedFactor) {
     WriteBallData(0x404040);
     WriteParameters("", "2.0"); // empty values read as 0
-    StartHeadlessDisplay();
     std::vector<std::vector<uint32_t>> frames;
-    headless::SetPresentHook([&](const headless::Picture& picture) {
-        std::vector<uint32_t> frame;
-        for (int y = 112; y < 112 + 256; ++y)
-            for (int x = 64; x < 64 + 512; ++x)
-                frame.push_back(picture.At(x, y));
-        frames.push_back(frame);
-    });
-    StartAt(74.9);
-    RunBallScene(theDemo->frameBuffer);
-    headless::SetPresentHook(nullptr);
+    headless::SetPresentHook(
+        [&](const headless::Picture& picture) { frames.push_back(FrameOf(picture)); });
+    EXPECT_EQ(RunFrom(74.9), -1);
     ASSERT_EQ(frames.size(), 7u);
     for (const std::vector<uint32_t>& frame : frames)
         ASSERT_TRUE(frame == frames[0]);
@@ -222,26 +190,21 @@ TEST_F(BallSceneRun, StandsStillWithoutASpeedFactor) {
 TEST_F(BallSceneRun, ANegativeAnimationFactorStillShowsAFrameOfTheStrip) {
     WriteBallData(0x000000); // a black ball: only the animation shows
     WriteParameters("1.0", "-1.0");
-    StartHeadlessDisplay();
-    StartAt(74.99);
-    RunBallScene(theDemo->frameBuffer);
+    EXPECT_EQ(RunFrom(74.99), -1);
     // The last frame is at a = 75: n = -75, frame -75 mod 30 = 15, blue 16.
-    const uint32_t* frame = theDemo->frameBuffer;
-    EXPECT_EQ(frame[0], 16u);
-    EXPECT_EQ(frame[9 * 512 + 7], 16u);
-    EXPECT_EQ(frame[10 * 512 + 7], 0u);
-    EXPECT_EQ(frame[246 * 512 + 384], 16u);
-    EXPECT_EQ(frame[255 * 512 + 455], 16u);
-    EXPECT_EQ(frame[250 * 512 + 392], 0u);
-    EXPECT_EQ(frame[246 * 512 + 448], 16u);
+    EXPECT_EQ(FrameAt(0, 0), 16u);
+    EXPECT_EQ(FrameAt(7, 9), 16u);
+    EXPECT_EQ(FrameAt(7, 10), 0u);
+    EXPECT_EQ(FrameAt(384, 246), 16u);
+    EXPECT_EQ(FrameAt(455, 255), 16u);
+    EXPECT_EQ(FrameAt(392, 250), 0u);
+    EXPECT_EQ(FrameAt(448, 246), 16u);
 }
 
 TEST_F(BallSceneRun, AStripOfFewerThanThirtyRowsShowsNoAnimation) {
     WriteBallData(0x000000);
-    WriteImage("data/boule/octet.bmp", 8, 29, Filled(8, 29, 0xFFFFFF));
-    StartHeadlessDisplay();
-    StartAt(74.99);
-    RunBallScene(theDemo->frameBuffer);
+    WriteImage("data/boule/octet.bmp", 8, 29, 0xFFFFFF);
+    EXPECT_EQ(RunFrom(74.99), -1);
     EXPECT_EQ(headless::PresentCount(), 2);
     for (int p = 0; p < kFramePixels; ++p)
         ASSERT_EQ(theDemo->frameBuffer[p], 0u);
@@ -249,48 +212,26 @@ TEST_F(BallSceneRun, AStripOfFewerThanThirtyRowsShowsNoAnimation) {
 
 TEST_F(BallSceneRun, RefusesABadTextureAMissingImageKeyOrAMissingParameterFile) {
     WriteBallData(0x404040);
-    StartHeadlessDisplay();
-    WriteImage("data/boule/tex.bmp", 128, 128, Filled(128, 128, 0x404040));
-    EXPECT_EQ(ExitCodeOf([] { RunBallScene(theDemo->frameBuffer); }), kFatalExitCode);
+    WriteImage("data/boule/tex.bmp", 128, 128, 0x404040);
+    EXPECT_EQ(RunFrom(0.0), kFatalExitCode);
     EXPECT_NE(std::string(LastFatalMessage()).find("data/boule/tex.bmp"), std::string::npos);
 
     ASSERT_TRUE(WriteFileBytes("data/boule/boule.ini", "[boule_text]\ndata/boule/tex.bmp\n"));
-    WriteImage("data/boule/tex.bmp", 256, 256, Filled(256, 256, 0x404040));
-    EXPECT_EQ(ExitCodeOf([] { RunBallScene(theDemo->frameBuffer); }), kFatalExitCode);
+    WriteImage("data/boule/tex.bmp", 256, 256, 0x404040);
+    EXPECT_EQ(RunFrom(0.0), kFatalExitCode);
     EXPECT_NE(std::string(LastFatalMessage()).find("[anim_octet]"), std::string::npos);
 
     std::filesystem::remove("data/boule/boule.ini");
-    EXPECT_EQ(ExitCodeOf([] { RunBallScene(theDemo->frameBuffer); }), kFatalExitCode);
+    EXPECT_EQ(RunFrom(0.0), kFatalExitCode);
     EXPECT_EQ(headless::PresentCount(), 0);
 }
 
-namespace {
-
-// Small files for the first three scenes and the music, in the working directory's data/.
-void WriteFirstThreeScenes() {
-    std::vector<uint32_t> shape(320 * 200, 0);
-    for (int column = 100; column < 140; ++column)
-        shape[100 * 320 + column] = 0xFFFFFF;
-    for (const char* path :
-         {"data/particules/forme.bmp", "data/particules/forme2.bmp", "data/particules/forme3.bmp"})
-        WriteImage(path, 320, 200, shape);
-    WriteImage("data/particules/light2.bmp", 4, 4, Filled(4, 4, 0x202020));
-    WriteImage("data/klvlogo.bmp", 8, 4, Filled(8, 4, 0xFF0000));
-    ASSERT_TRUE(WriteFileBytes("data/3d/u_mec.lwo",
-                               LwoBuilder()
-                                   .Points({{0, 50, 0}, {10, 70, 0}, {-10, 70, 0}, {0, 60, 10}})
-                                   .Triangles({{0, 1, 2}, {0, 3, 1}, {1, 3, 2}, {2, 3, 0}})
-                                   .Build()));
-    WriteImage("data/3d/env_neg.bmp", 256, 256, Filled(256, 256, 0x808080));
-    WriteImage("data/boule/anim_cercle2.bmp", 16, 64, Filled(16, 64, 0x101010));
+TEST_F(BallSceneRun, EscapeDuringTheBallEndsTheShowWithZeroAfterTheSoundShutdown) {
+    headless::Reset(); // the whole program from its start, not the scene alone
+    WriteParticleSceneFiles();
+    WriteObjectSceneFiles(0x808080);
     WriteBallData(0x404040);
     ASSERT_TRUE(WriteFileBytes("data/mirel.xm", TinyXmModule()));
-}
-
-} // namespace
-
-TEST_F(BallSceneRun, EscapeDuringTheBallEndsTheShowWithZeroAfterTheSoundShutdown) {
-    WriteFirstThreeScenes();
     // Scene 1 presents frames 0..2100 (0 s to 35 s), scene 2 up to 60 s (frame 3600); the ball
     // starts at frame 3601. The key comes at frame 3700 and the quit message at the next one.
     headless::ScriptKey(3700, VK_ESCAPE);
@@ -306,7 +247,7 @@ TEST_F(BallSceneRun, EscapeDuringTheBallEndsTheShowWithZeroAfterTheSoundShutdown
                                         "DestroyWindow"}));
 }
 
-using BallSceneFrames = ShowDataFolder;
+using BallSceneFrames = SceneFrames<RunBallScene>;
 
 // Frames of the scene with the show's own files, rebuilt from its steps. The clock moves half a
 // frame between the two readings of a frame: the end test takes the first, the camera and the
@@ -316,7 +257,7 @@ using BallSceneFrames = ShowDataFolder;
 TEST_F(BallSceneFrames, AreRebuiltFromTheStepsWithTheSecondReadingAsTime) {
     constexpr int64_t kStep = 500000;
     const std::vector<double> times = {60.01, 63.37, 68.8, 72.25, 74.99, 75.0};
-    const std::vector<PresentedFrame> frames = RunSceneAt(RunBallScene, times, kStep);
+    const std::vector<PresentedFrame> frames = RunAt(times, kStep);
     ASSERT_EQ(frames.size(), times.size());
 
     IniFile parameters("data/boule/boule.ini");

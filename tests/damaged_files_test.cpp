@@ -4,13 +4,13 @@
 // generated data tree, then runs the scene that reads it (or the whole program, for the music)
 // with Escape pressed after the first frame.
 #include "assets/bmp.h"
+#include "base/process.h"
 #include "platform/headless/headless.h"
 #include "process_capture.h"
 #include "run_folder.h"
 #include "scenes/scenes.h"
 #include "shell/demo.h"
 #include "shell/music.h"
-#include "base/process.h"
 
 #include <gtest/gtest.h>
 
@@ -175,7 +175,7 @@ const char* NameOf(Damage damage) {
 
 TEST(DamagedFiles, EachEndsWithItsCodeAndMessageOrPlays) {
     const fs::path generated = fs::path(DEMO_BINARY_DIR) / "data";
-    if (!fs::exists(generated / "particules/forme.bmp"))
+    if (!ShowDataGenerated())
         GTEST_SKIP() << "the generated data tree is not there";
     for (const Row& row : kRows) {
         SCOPED_TRACE(std::string(row.file) + ", " + NameOf(row.damage));

@@ -4,18 +4,14 @@
 
 #include "assets/bmp.h"
 #include "assets/surface.h"
+#include "base/framebuffer.h"
+#include "base/process.h"
 #include "engine3d/objet3d.h"
 #include "fx/blit.h"
-#include "base/framebuffer.h"
 #include "fx/radialblur.h"
-#include "lwo_builder.h"
-#include "platform/headless/headless.h"
-#include "process_capture.h"
-#include "run_folder.h"
 #include "scene_frames.h"
 #include "scenes/scenes.h"
 #include "shell/demo.h"
-#include "base/process.h"
 #include "test_images.h"
 
 #include <gtest/gtest.h>
@@ -25,47 +21,6 @@
 #include <filesystem>
 #include <string>
 #include <vector>
-
-namespace {
-
-// An octahedron of radius 8 around (0, 60, 0), the point the camera looks at, with its faces
-// turned outward.
-std::string Octahedron() {
-    std::vector<LwoBuilder::Point> points = {{8, 60, 0}, {-8, 60, 0}, {0, 68, 0},
-                                             {0, 52, 0}, {0, 60, 8},  {0, 60, -8}};
-    std::vector<LwoBuilder::Triangle> faces;
-    for (int sx = 0; sx < 2; ++sx)
-        for (int sy = 0; sy < 2; ++sy)
-            for (int sz = 0; sz < 2; ++sz) {
-                const uint16_t a = sx, b = 2 + sy, c = 4 + sz;
-                if ((sx + sy + sz) % 2 == 0)
-                    faces.push_back({a, b, c});
-                else
-                    faces.push_back({a, c, b});
-            }
-    return LwoBuilder().Points(points).Triangles(faces).Build();
-}
-
-// A strip of four 64 x 64 frames, frame k filled with blue k + 1.
-std::vector<uint32_t> NumberedStrip() {
-    std::vector<uint32_t> strip(64 * 256);
-    for (int row = 0; row < 256; ++row)
-        for (int column = 0; column < 64; ++column)
-            strip[row * 64 + column] = static_cast<uint32_t>(row / 64 + 1);
-    return strip;
-}
-
-void WriteSceneData(uint32_t envMapColour) {
-    ASSERT_TRUE(WriteFileBytes("data/3d/u_mec.lwo", Octahedron()));
-    WriteImage("data/3d/env_neg.bmp", 256, 256, std::vector<uint32_t>(256 * 256, envMapColour));
-    WriteImage("data/boule/anim_cercle2.bmp", 64, 256, NumberedStrip());
-}
-
-void StartAt(double seconds) {
-    MoveClockForward(seconds);
-}
-
-} // namespace
 
 TEST(ObjectScene, CameraCirclesTheObjectAndLooksAtItsMiddle) {
     ObjectCamera at10 = ObjectCameraAt(10.0);
@@ -105,95 +60,80 @@ TEST(ObjectScene, ShowsThreeConsecutiveFramesOfTheLoopEachQuarterSecond) {
     EXPECT_EQ(ObjectAnimationIndex(59.99), 239);
 }
 
-class ObjectSceneRun : public testing::Test {
-  protected:
-    void SetUp() override { headless::Reset(); }
-    TempWorkingDirectory folder;
-};
+// Runs in a folder holding WriteObjectSceneFiles' files: an octahedron around the point the
+// camera looks at, an environment map of one colour, a strip of four numbered frames.
+using ObjectSceneRun = SceneRun<RunObjectScene>;
 
 TEST_F(ObjectSceneRun, EnteredAfterItsEndLoadsButPresentsNothing) {
-    WriteSceneData(0x808080);
-    StartHeadlessDisplay();
-    StartAt(60.0);
-    RunObjectScene(theDemo->frameBuffer);
+    WriteObjectSceneFiles(0x808080);
+    EXPECT_EQ(RunFrom(60.0), -1);
     EXPECT_EQ(headless::PresentCount(), 0);
 
     // Its files are still loaded: a missing one is fatal even then.
     std::filesystem::remove("data/boule/anim_cercle2.bmp");
-    EXPECT_EQ(ExitCodeOf([] { RunObjectScene(theDemo->frameBuffer); }), kFatalExitCode);
+    EXPECT_EQ(RunFrom(0.0), kFatalExitCode);
     EXPECT_EQ(headless::PresentCount(), 0);
 }
 
 TEST_F(ObjectSceneRun, LastFrameIsTheFirstThatStartsAtSixtySeconds) {
-    WriteSceneData(0x808080);
-    StartHeadlessDisplay();
-    StartAt(59.99);
-    RunObjectScene(theDemo->frameBuffer);
+    WriteObjectSceneFiles(0x808080);
+    EXPECT_EQ(RunFrom(59.99), -1);
     EXPECT_EQ(headless::PresentCount(), 2); // 59.99 s, then 60.0067 s
 
-    StartAt(59.0 - 2 / 60.0 - 59.99); // back on whole frames: the next reading is 59 s
     const long before = headless::PresentCount();
-    RunObjectScene(theDemo->frameBuffer);
+    // Back on whole frames: the next reading is 59 s.
+    EXPECT_EQ(RunFrom(59.0 - 2 / 60.0 - 59.99), -1);
     EXPECT_EQ(headless::PresentCount() - before, 61); // 59 s ... 60 s
 }
 
 TEST_F(ObjectSceneRun, DrawsTheLitObjectInTheMiddleAndTheAnimationAlongTheBottom) {
-    WriteSceneData(0x000000); // a black map: only the animation shows at the bottom
-    StartHeadlessDisplay();
-    StartAt(59.0);
-    RunObjectScene(theDemo->frameBuffer);
+    WriteObjectSceneFiles(0x000000); // a black map: only the animation shows at the bottom
+    EXPECT_EQ(RunFrom(59.0), -1);
     // The last frame starts at 60 s, quarter second 240: frames 0, 1, 2 at x = 0, 69, 138.
-    const uint32_t* frame = theDemo->frameBuffer;
-    auto at = [&](int x, int y) { return frame[y * 512 + x]; };
-    EXPECT_EQ(at(0, 192), 1u);
-    EXPECT_EQ(at(63, 255), 1u);
-    EXPECT_EQ(at(64, 192), 0u);
-    EXPECT_EQ(at(68, 255), 0u);
-    EXPECT_EQ(at(69, 192), 2u);
-    EXPECT_EQ(at(132, 255), 2u);
-    EXPECT_EQ(at(138, 192), 3u);
-    EXPECT_EQ(at(201, 255), 3u);
-    EXPECT_EQ(at(202, 255), 0u);
-    EXPECT_EQ(at(0, 191), 0u);
+    EXPECT_EQ(FrameAt(0, 192), 1u);
+    EXPECT_EQ(FrameAt(63, 255), 1u);
+    EXPECT_EQ(FrameAt(64, 192), 0u);
+    EXPECT_EQ(FrameAt(68, 255), 0u);
+    EXPECT_EQ(FrameAt(69, 192), 2u);
+    EXPECT_EQ(FrameAt(132, 255), 2u);
+    EXPECT_EQ(FrameAt(138, 192), 3u);
+    EXPECT_EQ(FrameAt(201, 255), 3u);
+    EXPECT_EQ(FrameAt(202, 255), 0u);
+    EXPECT_EQ(FrameAt(0, 191), 0u);
 }
 
 TEST_F(ObjectSceneRun, DrawsTheObjectLitByItsMapInTheMiddle) {
-    WriteSceneData(0x808080);
-    StartHeadlessDisplay();
-    StartAt(59.9);
-    RunObjectScene(theDemo->frameBuffer);
+    WriteObjectSceneFiles(0x808080);
+    EXPECT_EQ(RunFrom(59.9), -1);
     // The blur leaves its centre as drawn: the map's grey, on a face turned to the camera.
-    EXPECT_EQ(theDemo->frameBuffer[128 * 512 + 256], 0x808080u);
+    EXPECT_EQ(FrameAt(256, 128), 0x808080u);
 }
 
 TEST_F(ObjectSceneRun, RefusesAnEnvironmentMapThatIsNot256By256) {
-    WriteSceneData(0x808080);
-    WriteImage("data/3d/env_neg.bmp", 260, 256, std::vector<uint32_t>(260 * 256, 0x808080));
-    StartHeadlessDisplay();
-    EXPECT_EQ(ExitCodeOf([] { RunObjectScene(theDemo->frameBuffer); }), kFatalExitCode);
+    WriteObjectSceneFiles(0x808080);
+    WriteImage("data/3d/env_neg.bmp", 260, 256, 0x808080);
+    EXPECT_EQ(RunFrom(0.0), kFatalExitCode);
     EXPECT_NE(std::string(LastFatalMessage()).find("env_neg.bmp"), std::string::npos);
     EXPECT_EQ(headless::PresentCount(), 0);
 }
 
 TEST_F(ObjectSceneRun, AStripOfFewerThanFourRowsShowsNoAnimation) {
-    WriteSceneData(0x000000);
-    WriteImage("data/boule/anim_cercle2.bmp", 8, 3, std::vector<uint32_t>(24, 0xFFFFFF));
-    StartHeadlessDisplay();
-    StartAt(59.99);
-    RunObjectScene(theDemo->frameBuffer);
+    WriteObjectSceneFiles(0x000000);
+    WriteImage("data/boule/anim_cercle2.bmp", 8, 3, 0xFFFFFF);
+    EXPECT_EQ(RunFrom(59.99), -1);
     EXPECT_EQ(headless::PresentCount(), 2);
     for (int p = 0; p < kFramePixels; ++p)
         ASSERT_EQ(theDemo->frameBuffer[p], 0u);
 }
 
-using ObjectSceneFrames = ShowDataFolder;
+using ObjectSceneFrames = SceneFrames<RunObjectScene>;
 
 // Frames of the scene with the show's own mesh, rebuilt from its steps: the camera on its
 // circle, looking at (0, 60, 0); the frame cleared, the mesh rendered, blurred from (256, 128),
 // and three consecutive frames of the strip along the bottom edge, 5 pixels apart.
 TEST_F(ObjectSceneFrames, AreRebuiltFromTheSteps) {
     const std::vector<double> times = {35.02, 41.3, 47.77, 53.1, 59.99, 60.0};
-    const std::vector<PresentedFrame> frames = RunSceneAt(RunObjectScene, times);
+    const std::vector<PresentedFrame> frames = RunAt(times);
     ASSERT_EQ(frames.size(), times.size());
 
     Objet3d mesh;

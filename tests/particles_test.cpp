@@ -5,16 +5,13 @@
 
 #include "assets/bmp.h"
 #include "assets/surface.h"
+#include "base/process.h"
 #include "fx/blit.h"
 #include "particles_reference.h"
-#include "platform/headless/headless.h"
-#include "process_capture.h"
-#include "run_folder.h"
 #include "scene_frames.h"
 #include "scenes/scenes.h"
 #include "shell/clock.h"
 #include "shell/demo.h"
-#include "base/process.h"
 #include "test_images.h"
 
 #include <gtest/gtest.h>
@@ -29,22 +26,6 @@
 #include <vector>
 
 namespace {
-
-// A 320 x 200 shape lit along one row, from column `first` to `last`.
-std::vector<uint32_t> LineShape(int row, int first, int last) {
-    std::vector<uint32_t> pixels(kShapeWidth * kShapeHeight, 0);
-    for (int column = first; column <= last; ++column)
-        pixels[row * kShapeWidth + column] = 0xFFFFFF;
-    return pixels;
-}
-
-void WriteSceneImages() {
-    WriteImage("data/particules/forme.bmp", 320, 200, LineShape(100, 100, 139));
-    WriteImage("data/particules/forme2.bmp", 320, 200, LineShape(50, 20, 39));
-    WriteImage("data/particules/forme3.bmp", 320, 200, LineShape(150, 200, 219));
-    WriteImage("data/particules/light2.bmp", 4, 4, std::vector<uint32_t>(16, 0x202020));
-    WriteImage("data/klvlogo.bmp", 8, 4, std::vector<uint32_t>(32, 0xFF0000));
-}
 
 bool SameBits(const std::vector<float>& a, const std::vector<float>& b) {
     return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0;
@@ -215,41 +196,35 @@ TEST(Particles, EveryVersionMatchesThePlainStepBitForBit) {
     EXPECT_TRUE(SameBits(fast.x, plain.x) && SameBits(fast.vy, plain.vy));
 }
 
-class ParticleSceneRun : public testing::Test {
-  protected:
-    void SetUp() override {
-        headless::Reset();
-        WriteSceneImages();
-        StartHeadlessDisplay();
-    }
-    TempWorkingDirectory folder;
-};
+// Runs in a folder holding WriteParticleSceneFiles' files.
+using ParticleSceneRun = SceneRun<RunParticleScene>;
 
 TEST_F(ParticleSceneRun, ResetsTheClockOnceLoadedAndEndsWithTheFirstFrameAt35Seconds) {
-    headless::AdvanceClock(100 * 60 * headless::kTicksPerFrame); // whatever time came before
-    RunParticleScene(theDemo->frameBuffer);
+    WriteParticleSceneFiles();
+    EXPECT_EQ(RunFrom(100.0), -1); // whatever time came before
     // Frames at 0, 1/60, ... 35 s: the frame read at exactly 35 s is the last.
     EXPECT_EQ(headless::PresentCount(), 35 * 60 + 1);
     EXPECT_NEAR(static_cast<double>(SceneSeconds()), (35 * 60 + 1) / 60.0, 1e-9);
     // The logo is added on top at the frame's top-left corner.
-    EXPECT_EQ(theDemo->frameBuffer[0] & 0xFF0000, 0xFF0000u);
+    EXPECT_EQ(FrameAt(0, 0) & 0xFF0000, 0xFF0000u);
     EXPECT_EQ(headless::Display().At(64 + 7, 112 + 3) & 0xFF0000, 0xFF0000u);
     // After 5 s back on shape 1, the swarm sits on its line (row 128, columns 160..222).
     int onLine = 0;
     for (int x = 150; x < 240; ++x)
-        onLine += theDemo->frameBuffer[128 * 512 + x] != 0;
+        onLine += FrameAt(x, 128) != 0;
     EXPECT_GT(onLine, 40);
 }
 
 TEST_F(ParticleSceneRun, RefusesAShapeImageThatIsNot320By200) {
-    WriteImage("data/particules/forme2.bmp", 320, 204, std::vector<uint32_t>(320 * 204, 1));
-    EXPECT_EQ(ExitCodeOf([] { RunParticleScene(theDemo->frameBuffer); }), kFatalExitCode);
+    WriteParticleSceneFiles();
+    WriteImage("data/particules/forme2.bmp", 320, 204, 1);
+    EXPECT_EQ(RunFrom(0.0), kFatalExitCode);
     EXPECT_NE(std::string(LastFatalMessage()).find("data/particules/forme2.bmp"),
               std::string::npos);
     EXPECT_EQ(headless::PresentCount(), 0);
 }
 
-using ParticleSceneFrames = ShowDataFolder;
+using ParticleSceneFrames = SceneFrames<RunParticleScene>;
 
 // Frames on both sides of every change of shape, rebuilt from the scene's steps: the frame
 // cleared, the swarm steered towards the shape of its phase and drawn, the logo added at (0, 0).
@@ -257,7 +232,7 @@ using ParticleSceneFrames = ShowDataFolder;
 TEST_F(ParticleSceneFrames, AreRebuiltFromTheStepsAcrossEveryShapeChange) {
     const std::vector<double> times = {0.0,  1 / 60.0, 9.99,  10.0,  19.99,
                                        20.0, 30.0,     30.02, 30.04, 35.0};
-    const std::vector<PresentedFrame> frames = RunSceneAt(RunParticleScene, times);
+    const std::vector<PresentedFrame> frames = RunAt(times);
     ASSERT_EQ(frames.size(), times.size());
 
     ParticleRandom random;

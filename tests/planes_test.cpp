@@ -2,15 +2,12 @@
 // test by fog level, and whole runs of the scene on the headless back end.
 #include "assets/bmp.h"
 #include "assets/surface.h"
+#include "base/process.h"
 #include "fx/blockgrid.h"
-#include "platform/headless/headless.h"
-#include "process_capture.h"
-#include "run_folder.h"
 #include "scene_frames.h"
 #include "scenes/planes.h"
 #include "scenes/raycamera.h"
 #include "shell/demo.h"
-#include "base/process.h"
 #include "test_images.h"
 
 #include <gtest/gtest.h>
@@ -24,25 +21,7 @@
 
 namespace {
 
-constexpr int64_t kTicksPerSecond = headless::kTicksPerFrame * 60;
 const int kCentre = GridIndex(32, 16);
-
-int TexelColumn(int32_t u) {
-    return (u >> 16) & 255;
-}
-
-// Texel (x, y) of the test texture: red x, green y, blue 0x40.
-uint32_t TestTexel(int x, int y) {
-    return static_cast<uint32_t>(x) << 16 | static_cast<uint32_t>(y) << 8 | 0x40;
-}
-
-void WriteTexture(const std::string& path, int width, int height) {
-    std::vector<uint32_t> words(static_cast<size_t>(width) * height);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            words[y * width + x] = TestTexel(x & 255, y & 255);
-    WriteImage(path, width, height, words);
-}
 
 // Both fills for a camera at (px, py, pz) looking along f, in the scene's order.
 void FillBoth(float px, float py, float pz, const float f[3], double roll = 0.0) {
@@ -226,56 +205,36 @@ TEST(PlanesFill, EachFillKeepsItsOwnAxesForAViewAlongZ) {
 }
 
 // Runs of the whole scene on the headless back end, in a folder with a texture of our own.
-class PlanesScene : public testing::Test {
-  protected:
-    void SetUp() override {
-        headless::Reset();
-        StartHeadlessDisplay();
-    }
-    void TearDown() override { headless::SetPresentHook(nullptr); }
-
-    int RunFrom(double startSeconds, int64_t extraTicks = 0) {
-        MoveClockForward(startSeconds, extraTicks);
-        return ExitCodeOf([] { RunPlanesScene(theDemo->frameBuffer); });
-    }
-
-    TempWorkingDirectory folder_;
-};
+using PlanesScene = SceneRun<RunPlanesScene>;
 
 TEST_F(PlanesScene, EnteredAtItsEndLoadsTheTextureAndPresentsNothing) {
-    WriteTexture("data/zoom/texture1.bmp", 256, 256);
+    WriteTestTexture("data/zoom/texture1.bmp", 256, 256);
     EXPECT_EQ(-1, RunFrom(122.0));
     EXPECT_EQ(0, headless::PresentCount());
     // The texture is still loaded (and checked) first.
-    WriteTexture("data/zoom/texture1.bmp", 256, 128);
+    WriteTestTexture("data/zoom/texture1.bmp", 256, 128);
     EXPECT_EQ(kFatalExitCode, RunFrom(1.0));
     EXPECT_EQ(0, headless::PresentCount());
 }
 
 TEST_F(PlanesScene, LastFrameIsTheFirstWhoseFloatReadingReaches122) {
-    WriteTexture("data/zoom/texture1.bmp", 256, 256);
+    WriteTestTexture("data/zoom/texture1.bmp", 256, 256);
     EXPECT_EQ(-1, RunFrom(120.0));
     EXPECT_EQ(121, headless::PresentCount());
 }
 
 TEST_F(PlanesScene, ReadingJustBelow122RoundsTo122AsFloat) {
-    WriteTexture("data/zoom/texture1.bmp", 256, 256);
+    WriteTestTexture("data/zoom/texture1.bmp", 256, 256);
     EXPECT_EQ(-1, RunFrom(122.0, -1));
     EXPECT_EQ(1, headless::PresentCount());
 }
 
 TEST_F(PlanesScene, FirstFrameShowsTheColumnAtTheCentre) {
-    WriteTexture("data/zoom/texture1.bmp", 256, 256);
-    uint32_t centre = 0;
-    headless::SetPresentHook([&](const headless::Picture& picture) {
-        if (headless::PresentCount() == 1) {
-            centre = picture.At(64 + 256, 112 + 128); // frame pixel (256, 128): grid (32, 16)
-            headless::AdvanceClock(122 * kTicksPerSecond);
-        }
-    });
-    EXPECT_EQ(-1, RunFrom(0.0));
-    EXPECT_EQ(2, headless::PresentCount());
-    EXPECT_EQ(TestTexel(7, 0) + 0x373737, centre); // fog level 55 on each channel
+    WriteTestTexture("data/zoom/texture1.bmp", 256, 256);
+    const std::vector<PresentedFrame> frames = RunAt({0.0}); // then on past the end
+    ASSERT_EQ(2u, frames.size());
+    // Frame pixel (256, 128) is grid point (32, 16); fog level 55 is added to each channel.
+    EXPECT_EQ(TestTexel(7, 0) + 0x373737, frames[0].pixels[128 * kFrameWidth + 256]);
 }
 
 TEST_F(PlanesScene, RefusesAMissingTexture) {
@@ -283,14 +242,14 @@ TEST_F(PlanesScene, RefusesAMissingTexture) {
     EXPECT_EQ(0, headless::PresentCount());
 }
 
-using PlanesFrames = ShowDataFolder;
+using PlanesFrames = SceneFrames<RunPlanesScene>;
 
 // Frames of the scene with the show's texture, rebuilt from its steps, far into the camera's
 // slow swings: every named camera value stored as float (the view vector and its length
 // included), the planes cast, then the column where it is nearer, and every pixel mapped.
 TEST_F(PlanesFrames, AreRebuiltFromTheSteps) {
     const std::vector<double> times = {90.01, 96.5, 100.0, 111.3, 121.99, 122.0};
-    const std::vector<PresentedFrame> frames = RunSceneAt(RunPlanesScene, times);
+    const std::vector<PresentedFrame> frames = RunAt(times);
     ASSERT_EQ(frames.size(), times.size());
 
     Surface texture("data/zoom/texture1.bmp");

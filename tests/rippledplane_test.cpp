@@ -1,15 +1,13 @@
 // The rippled plane scene: the camera path, one ray through the relief, the grid fill, and whole
 // runs of the scene on the headless back end with a texture of our own.
 #include "assets/bmp.h"
+#include "base/process.h"
 #include "fx/blockgrid.h"
-#include "platform/headless/headless.h"
-#include "process_capture.h"
-#include "run_folder.h"
 #include "scene_frames.h"
 #include "scenes/raycamera.h"
 #include "scenes/rippledplane.h"
 #include "shell/demo.h"
-#include "base/process.h"
+#include "test_images.h"
 
 #include <gtest/gtest.h>
 
@@ -22,31 +20,6 @@
 #include <vector>
 
 namespace {
-
-constexpr int64_t kTicksPerSecond = headless::kTicksPerFrame * 60;
-
-int TexelColumn(int32_t u) {
-    return (u >> 16) & 255;
-}
-
-// Texel (x, y) of the test texture: red x, green y, blue 0x40.
-uint32_t TestTexel(int x, int y) {
-    return static_cast<uint32_t>(x) << 16 | static_cast<uint32_t>(y) << 8 | 0x40;
-}
-
-// Writes a 24-bit BMP of width x height pixels made of TestTexel values (wrapped to 8 bits).
-void WriteTexture(const std::string& path, int width, int height, int bpp = 24) {
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    std::vector<uint32_t> words(static_cast<size_t>(width) * height);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            words[y * width + x] = TestTexel(x & 255, y & 255);
-    std::vector<uint8_t> bytes(words.size() * 3);
-    PackBGR24(words.data(), bytes.data(), static_cast<int>(words.size()));
-    if (bpp == 8)
-        bytes.resize(words.size());
-    ASSERT_EQ(0, WriteBMP(path.c_str(), bytes.data(), width, height, bpp, nullptr));
-}
 
 TEST(RippledPlaneCamera, CirclesBelowTheCeilingAndLooksMostlyUp) {
     const RippledPlaneCamera camera = RippledPlaneCameraAt(80.0);
@@ -162,39 +135,23 @@ TEST(RippledPlaneFill, GridHoldsOneRayPerPointAndKeepsItsAxesForAViewAlongZ) {
 }
 
 // Runs of the whole scene on the headless back end, in a folder with a texture of our own.
-class RippledPlaneScene : public testing::Test {
-  protected:
-    void SetUp() override {
-        headless::Reset();
-        StartHeadlessDisplay();
-    }
-    void TearDown() override { headless::SetPresentHook(nullptr); }
-
-    // Runs the scene from scene-clock time `start` (seconds plus extra ticks); returns the exit
-    // code (-1 when it returned).
-    int RunFrom(double startSeconds, int64_t extraTicks = 0) {
-        MoveClockForward(startSeconds, extraTicks);
-        return ExitCodeOf([] { RunRippledPlaneScene(theDemo->frameBuffer); });
-    }
-
-    TempWorkingDirectory folder_;
-};
+using RippledPlaneScene = SceneRun<RunRippledPlaneScene>;
 
 TEST_F(RippledPlaneScene, EnteredAtItsEndPresentsNothing) {
-    WriteTexture("data/boule/tex7c.bmp", 256, 256);
+    WriteTestTexture("data/boule/tex7c.bmp", 256, 256);
     EXPECT_EQ(-1, RunFrom(90.0));
     EXPECT_EQ(0, headless::PresentCount());
 }
 
 TEST_F(RippledPlaneScene, LastFrameIsTheFirstWhoseFloatReadingReachesNinety) {
-    WriteTexture("data/boule/tex7c.bmp", 256, 256);
+    WriteTestTexture("data/boule/tex7c.bmp", 256, 256);
     // From 88 s: frames at 88, 88 + 1/60, ..., 90.
     EXPECT_EQ(-1, RunFrom(88.0));
     EXPECT_EQ(121, headless::PresentCount());
 }
 
 TEST_F(RippledPlaneScene, ReadingJustBelowNinetyRoundsToNinetyAsFloat) {
-    WriteTexture("data/boule/tex7c.bmp", 256, 256);
+    WriteTestTexture("data/boule/tex7c.bmp", 256, 256);
     // The entry test sees 90 s minus one tick and lets the scene start; that reading stored as
     // float is 90.0, so the first frame is also the last.
     EXPECT_EQ(-1, RunFrom(90.0, -1));
@@ -202,39 +159,32 @@ TEST_F(RippledPlaneScene, ReadingJustBelowNinetyRoundsToNinetyAsFloat) {
 }
 
 TEST_F(RippledPlaneScene, CentrePixelAtEightySecondsShowsTheFoggedTexel) {
-    WriteTexture("data/boule/tex7c.bmp", 256, 256);
-    uint32_t centre = 0;
-    headless::SetPresentHook([&](const headless::Picture& picture) {
-        if (headless::PresentCount() == 1) {
-            centre = picture.At(64 + 256, 112 + 128);     // frame pixel (256, 128): grid (32, 16)
-            headless::AdvanceClock(20 * kTicksPerSecond); // and on to the end
-        }
-    });
-    EXPECT_EQ(-1, RunFrom(80.0));
-    EXPECT_EQ(2, headless::PresentCount());
-    const uint32_t texel = TestTexel(47, 143);
-    EXPECT_EQ(texel + 0x0B0B0B, centre); // fog level 11 added to each channel
+    WriteTestTexture("data/boule/tex7c.bmp", 256, 256);
+    const std::vector<PresentedFrame> frames = RunAt({80.0}); // then on past the end
+    ASSERT_EQ(2u, frames.size());
+    // Frame pixel (256, 128) is grid point (32, 16); fog level 11 is added to each channel.
+    EXPECT_EQ(TestTexel(47, 143) + 0x0B0B0B, frames[0].pixels[128 * kFrameWidth + 256]);
 }
 
 TEST_F(RippledPlaneScene, RefusesATextureThatIsMissingNot24BitOrNot256Square) {
     EXPECT_EQ(kFatalExitCode, RunFrom(80.0));
-    WriteTexture("data/boule/tex7c.bmp", 256, 256, 8);
+    WriteTestTexture("data/boule/tex7c.bmp", 256, 256, 8);
     EXPECT_EQ(kFatalExitCode, RunFrom(0.0));
-    WriteTexture("data/boule/tex7c.bmp", 128, 256);
+    WriteTestTexture("data/boule/tex7c.bmp", 128, 256);
     EXPECT_EQ(kFatalExitCode, RunFrom(0.0));
-    WriteTexture("data/boule/tex7c.bmp", 256, 512);
+    WriteTestTexture("data/boule/tex7c.bmp", 256, 512);
     EXPECT_EQ(kFatalExitCode, RunFrom(0.0));
     EXPECT_EQ(0, headless::PresentCount());
 }
 
-using RippledPlaneFrames = ShowDataFolder;
+using RippledPlaneFrames = SceneFrames<RunRippledPlaneScene>;
 
 // Frames of the scene with the show's texture, rebuilt from its steps: the camera circling at
 // height 320 and aiming at (1000 cos(0.13 t), 5000, 1000 sin(0.11 t)), the grid filled with the
 // relief at time t, and every pixel mapped.
 TEST_F(RippledPlaneFrames, AreRebuiltFromTheSteps) {
     const std::vector<double> times = {75.01, 78.9, 80.0, 86.4, 89.99, 90.0};
-    const std::vector<PresentedFrame> frames = RunSceneAt(RunRippledPlaneScene, times);
+    const std::vector<PresentedFrame> frames = RunAt(times);
     ASSERT_EQ(frames.size(), times.size());
 
     uint8_t* pixels = nullptr;

@@ -2,16 +2,13 @@
 // the blur centre, and whole runs of both phases on the headless back end.
 #include "assets/bmp.h"
 #include "assets/surface.h"
+#include "base/process.h"
 #include "fx/blit.h"
 #include "fx/radialblur.h"
-#include "platform/headless/headless.h"
-#include "process_capture.h"
 #include "rotozoom_reference.h"
-#include "run_folder.h"
 #include "scene_frames.h"
 #include "scenes/rotozoom.h"
 #include "shell/demo.h"
-#include "base/process.h"
 #include "test_images.h"
 
 #include <gtest/gtest.h>
@@ -25,8 +22,6 @@
 #include <vector>
 
 namespace {
-
-constexpr int64_t kTicksPerSecond = headless::kTicksPerFrame * 60;
 
 // A texture whose texel at (row, column) is row * 256 + column.
 std::vector<uint32_t> NumberedTexture() {
@@ -128,35 +123,20 @@ TEST(RotozoomBlur, CentreWandersInsideTheFrame) {
     }
 }
 
-// Writes a 24-bit BMP filled with one colour.
-void WriteImage(const std::string& path, int width, int height, uint32_t colour) {
-    ::WriteImage(path, width, height, Filled(width, height, colour));
-}
-
 // Runs of the whole scene on the headless back end, in a folder with images of our own: a grey
 // texture, a white 32 x 16 overlay and a white 64 x 32 end logo.
-class RotozoomScene : public testing::Test {
+class RotozoomScene : public SceneRun<RunRotozoomScene> {
   protected:
     void SetUp() override {
-        headless::Reset();
-        StartHeadlessDisplay();
+        SceneRun::SetUp();
         WriteImage("data/rotozoom/texture.bmp", 256, 256, 0x404040);
         WriteImage("data/boule/under.bmp", 32, 16, 0xFFFFFF);
         WriteImage("data/logofin.bmp", 64, 32, 0xFFFFFF);
         // Tells the two phases apart: the end logo's frame is black below the logo.
         headless::SetPresentHook([this](const headless::Picture& picture) {
-            phases_ += picture.At(64 + 300, 112 + 200) == 0 ? 'L' : 'R';
-            last_.assign(kFramePixels, 0);
-            for (int y = 0; y < kFrameHeight; ++y)
-                for (int x = 0; x < kFrameWidth; ++x)
-                    last_[y * kFrameWidth + x] = picture.At(64 + x, 112 + y);
+            last_ = FrameOf(picture);
+            phases_ += last_[200 * kFrameWidth + 300] == 0 ? 'L' : 'R';
         });
-    }
-    void TearDown() override { headless::SetPresentHook(nullptr); }
-
-    int RunFrom(double startSeconds, int64_t extraTicks = 0) {
-        MoveClockForward(startSeconds, extraTicks);
-        return ExitCodeOf([] { RunRotozoomScene(theDemo->frameBuffer); });
     }
 
     long Frames(char phase) const { return std::count(phases_.begin(), phases_.end(), phase); }
@@ -165,7 +145,6 @@ class RotozoomScene : public testing::Test {
 
     std::string phases_;         // R: a rotozoom frame, L: an end-logo frame, in order presented
     std::vector<uint32_t> last_; // the last frame presented
-    TempWorkingDirectory folder_;
 };
 
 TEST_F(RotozoomScene, EnteredAfter180PresentsNothing) {
@@ -203,35 +182,23 @@ TEST_F(RotozoomScene, ReadingsJustBelowTheEndsCountAsFloatForTheRotozoomOnly) {
 }
 
 TEST_F(RotozoomScene, OverlaySitsInTheTopRightCorner) {
-    headless::SetPresentHook([this](const headless::Picture& picture) {
-        if (headless::PresentCount() == 1) {
-            last_.assign(kFramePixels, 0);
-            for (int y = 0; y < kFrameHeight; ++y)
-                for (int x = 0; x < kFrameWidth; ++x)
-                    last_[y * kFrameWidth + x] = picture.At(64 + x, 112 + y);
-            headless::AdvanceClock(200 * kTicksPerSecond);
-        }
-    });
-    EXPECT_EQ(-1, RunFrom(10.0));
-    ASSERT_EQ(2, headless::PresentCount()); // the second frame's reading is past the end
+    const std::vector<PresentedFrame> frames = RunAt({10.0}); // then on past the end
+    ASSERT_EQ(2u, frames.size()); // the second frame's reading is past the end
+    const std::vector<uint32_t>& first = frames[0].pixels;
     for (int y = 0; y < 16; ++y)
         for (int x = 480; x < 512; ++x)
-            ASSERT_EQ(0xFFFFFFu, last_[y * kFrameWidth + x]) << x << ", " << y;
-    EXPECT_NE(0xFFFFFFu, last_[479]);
-    EXPECT_NE(0xFFFFFFu, last_[16 * kFrameWidth + 511]);
+            ASSERT_EQ(0xFFFFFFu, first[y * kFrameWidth + x]) << x << ", " << y;
+    EXPECT_NE(0xFFFFFFu, first[479]);
+    EXPECT_NE(0xFFFFFFu, first[16 * kFrameWidth + 511]);
 }
 
 TEST_F(RotozoomScene, FullWidthOverlayStartsAtTheLeftEdge) {
     WriteImage("data/boule/under.bmp", 512, 4, 0xFFFFFF);
-    headless::SetPresentHook([this](const headless::Picture& picture) {
-        last_.assign(kFrameWidth, 0);
+    const std::vector<PresentedFrame> frames = RunAt({10.0}); // then on past the end
+    ASSERT_EQ(2u, frames.size());
+    for (const PresentedFrame& frame : frames)
         for (int x = 0; x < kFrameWidth; ++x)
-            last_[x] = picture.At(64 + x, 112 + 3);
-        headless::AdvanceClock(200 * kTicksPerSecond);
-    });
-    EXPECT_EQ(-1, RunFrom(10.0));
-    for (int x = 0; x < kFrameWidth; ++x)
-        ASSERT_EQ(0xFFFFFFu, last_[x]) << x;
+            ASSERT_EQ(0xFFFFFFu, frame.pixels[3 * kFrameWidth + x]) << x;
 }
 
 TEST_F(RotozoomScene, RefusesATextureThatIsNot256Square) {
@@ -247,7 +214,7 @@ TEST_F(RotozoomScene, LoadsTheEndLogoOnlyAfterTheRotozoom) {
     EXPECT_EQ(0, Frames('L'));
 }
 
-using RotozoomFrames = ShowDataFolder;
+using RotozoomFrames = SceneFrames<RunRotozoomScene>;
 
 // Frames of both phases with the show's own images, rebuilt from their steps. The clock moves
 // half a frame between the two readings of a rotozoom frame: the end test takes the first, the
@@ -260,7 +227,7 @@ TEST_F(RotozoomFrames, AreRebuiltFromTheStepsWithTheSecondReadingAsTime) {
     // than one reading step before 180 s: the frame is still drawn, as the logo's loop reads
     // the clock after its present, and that reading is 180 s.
     const std::vector<double> times = {122.01, 125.5, 129.3, 131.99, 132.0, 179.995, 180.0};
-    const std::vector<PresentedFrame> frames = RunSceneAt(RunRotozoomScene, times, kStep);
+    const std::vector<PresentedFrame> frames = RunAt(times, kStep);
     ASSERT_EQ(frames.size(), 6u);
 
     Surface texture("data/rotozoom/texture.bmp"), overlay("data/boule/under.bmp"),

@@ -3,8 +3,8 @@
 // benchmark times them side by side.
 #pragma once
 
-#include "fx/blockgrid.h"
 #include "base/framebuffer.h"
+#include "fx/blockgrid.h"
 
 #include <cstdint>
 

@@ -1,7 +1,7 @@
 #include "particles_reference.h"
 
-#include "fx/blit.h"
 #include "base/numeric.h"
+#include "fx/blit.h"
 
 #include <cmath>
 

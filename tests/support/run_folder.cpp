@@ -1,10 +1,10 @@
 #include "run_folder.h"
 
+#include "base/process.h"
 #include "process_capture.h"
 #include "shell/clock.h"
 #include "shell/demo.h"
 #include "shell/display.h"
-#include "base/process.h"
 
 #include <filesystem>
 
@@ -77,6 +77,11 @@ void PrepareRunFolder() {
     }
     if (!fs::exists("data/mirel.xm"))
         WriteFileBytes("data/mirel.xm", TinyXmModule());
+}
+
+bool ShowDataGenerated() {
+    return std::filesystem::exists(std::filesystem::path(DEMO_BINARY_DIR) /
+                                   "data/particules/forme.bmp");
 }
 
 ProgramResult RunProgram() {

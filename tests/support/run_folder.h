@@ -12,6 +12,9 @@ std::string TinyXmModule();
 // of the build, and a small module of its own when the build has no music yet.
 void PrepareRunFolder();
 
+// Whether the build has generated the show's data tree (DEMO_BINARY_DIR/data).
+bool ShowDataGenerated();
+
 struct ProgramResult {
     int exitCode;       // what the process would have exited with
     std::string output; // what it printed on standard output

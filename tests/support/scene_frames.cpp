@@ -1,12 +1,9 @@
 #include "scene_frames.h"
 
-#include "platform/headless/headless.h"
-#include "run_folder.h"
 #include "shell/clock.h"
-#include "shell/demo.h"
+#include "shell/display.h"
 
 #include <cmath>
-#include <filesystem>
 #include <ios>
 
 namespace {
@@ -25,6 +22,14 @@ int64_t ReadTicks() {
 
 long double ClockReading(int64_t ticks) {
     return static_cast<long double>(ticks) / static_cast<long double>(kClockTicksPerSecond);
+}
+
+std::vector<uint32_t> FrameOf(const headless::Picture& picture) {
+    std::vector<uint32_t> pixels(kFramePixels);
+    for (int y = 0; y < kFrameHeight; ++y)
+        for (int x = 0; x < kFrameWidth; ++x)
+            pixels[y * kFrameWidth + x] = picture.At(kFrameLeft + x, kFrameTop + y);
+    return pixels;
 }
 
 std::vector<PresentedFrame> RunSceneAt(void (*scene)(FrameBuffer),
@@ -46,13 +51,7 @@ std::vector<PresentedFrame> RunSceneAt(void (*scene)(FrameBuffer),
 
     std::vector<PresentedFrame> frames;
     headless::SetPresentHook([&](const headless::Picture& picture) {
-        PresentedFrame frame;
-        frame.startTicks = startTicks(frames.size());
-        frame.pixels.resize(kFramePixels);
-        for (int y = 0; y < kFrameHeight; ++y)
-            for (int x = 0; x < kFrameWidth; ++x)
-                frame.pixels[y * kFrameWidth + x] = picture.At(64 + x, 112 + y);
-        frames.push_back(std::move(frame));
+        frames.push_back({startTicks(frames.size()), FrameOf(picture)});
         setNextReading(startTicks(frames.size()));
     });
     setNextReading(startTicks(0) - ticksPerReading); // the reading on entry, if the scene takes one
@@ -76,11 +75,4 @@ void ExpectSameFrame(const std::vector<uint32_t>& expected, const PresentedFrame
                       << " s; the first at (" << first % kFrameWidth << ", " << first / kFrameWidth
                       << "): expected 0x" << std::hex << expected[first] << ", presented 0x"
                       << presented.pixels[first];
-}
-
-void ShowDataFolder::SetUp() {
-    PrepareRunFolder();
-    if (!std::filesystem::exists(std::filesystem::path(DEMO_BINARY_DIR) /
-                                 "data/particules/forme.bmp"))
-        GTEST_SKIP() << "the generated data tree is not there";
 }
