@@ -1,11 +1,13 @@
-// The show's music: the XM writer, the synthesiser, the composer and the finished "mirel.xm",
-// checked through libopenmpt (and xmp where it is installed), the players the show relies on.
+// The show's music: the XM and WAV writers, the synthesiser, the composer and the finished
+// "mirel.xm", checked through libopenmpt (and xmp where it is installed), the players the show
+// relies on.
+#include "base/process.h"
 #include "mkdata/composer.h"
 #include "mkdata/music.h"
 #include "mkdata/synth.h"
+#include "mkdata/wav_file.h"
 #include "mkdata/xm_writer.h"
 #include "process_capture.h"
-#include "base/process.h"
 
 #include <gtest/gtest.h>
 #include <libopenmpt/libopenmpt.hpp>
@@ -335,6 +337,18 @@ TEST(XmWriter, RefusesModulesThatPlayersWouldMisread) {
 }
 
 // ---- The synthesiser ------------------------------------------------------------------------
+
+// Every byte of a small file, samples of both signs and both extremes among them; and a file
+// that cannot be made is reported, not left half written.
+TEST(WavFile, HeaderSaysSixteenBitStereoAndSamplesAreLittleEndian) {
+    TempWorkingDirectory folder;
+    ASSERT_TRUE(WriteWav("a.wav", {1, -2, 0x1234, -32768, 32767, 0}, kRate));
+    const char expected[] = "RIFF\x30\0\0\0WAVEfmt \x10\0\0\0\x01\0\x02\0\x80\xBB\0\0"
+                            "\0\xEE\x02\0\x04\0\x10\0data\x0C\0\0\0"
+                            "\x01\0\xFE\xFF\x34\x12\0\x80\xFF\x7F\0\0";
+    EXPECT_EQ(ReadFileBytes("a.wav"), std::string(expected, sizeof expected - 1));
+    EXPECT_FALSE(WriteWav("no such folder/a.wav", {1, 2}, kRate));
+}
 
 TEST(Synth, LoopsJoinWithoutAStepAndSamplesCarryNoDC) {
     for (XmInstrument (*make)() : {MakeLead, MakePad, MakeBass, MakePluck}) {

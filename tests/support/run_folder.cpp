@@ -1,6 +1,7 @@
 #include "run_folder.h"
 
 #include "base/process.h"
+#include "mkdata/byte_writer.h"
 #include "process_capture.h"
 #include "shell/clock.h"
 #include "shell/demo.h"
@@ -8,57 +9,37 @@
 
 #include <filesystem>
 
-namespace {
-
-void PutU16(std::string& bytes, unsigned value) {
-    bytes += static_cast<char>(value & 0xFF);
-    bytes += static_cast<char>((value >> 8) & 0xFF);
-}
-
-void PutU32(std::string& bytes, unsigned value) {
-    PutU16(bytes, value & 0xFFFF);
-    PutU16(bytes, value >> 16);
-}
-
-void PutText(std::string& bytes, const std::string& text, size_t length) {
-    std::string field = text.substr(0, length);
-    field.resize(length, ' ');
-    bytes += field;
-}
-
-} // namespace
-
 std::string TinyXmModule() {
     const unsigned channels = 2, rows = 64;
-    std::string bytes;
-    PutText(bytes, "Extended Module: ", 17);
-    PutText(bytes, "test", 20);
-    bytes += '\x1A';
-    PutText(bytes, "demo tests", 20);
-    PutU16(bytes, 0x0104);
-    PutU32(bytes, 276); // header size, order table included
-    PutU16(bytes, 1);   // song length
-    PutU16(bytes, 0);   // restart position
-    PutU16(bytes, channels);
-    PutU16(bytes, 1);                // patterns
-    PutU16(bytes, 1);                // instruments
-    PutU16(bytes, 1);                // linear frequency table
-    PutU16(bytes, 6);                // speed
-    PutU16(bytes, 125);              // BPM
-    bytes += std::string(256, '\0'); // order table: pattern 0
+    ByteWriter out;
+    out.Text("Extended Module: ", 17);
+    out.Text("test", 20);
+    out.U8(0x1A);
+    out.Text("demo tests", 20);
+    out.U16(0x0104);
+    out.U32(276); // header size, order table included
+    out.U16(1);   // song length
+    out.U16(0);   // restart position
+    out.U16(channels);
+    out.U16(1);     // patterns
+    out.U16(1);     // instruments
+    out.U16(1);     // linear frequency table
+    out.U16(6);     // speed
+    out.U16(125);   // BPM
+    out.Zeros(256); // order table: pattern 0
     // Pattern 0: every cell empty (one 0x80 byte each).
-    PutU32(bytes, 9);
-    bytes += '\0';
-    PutU16(bytes, rows);
-    PutU16(bytes, rows * channels);
-    bytes += std::string(rows * channels, '\x80');
+    out.U32(9);
+    out.U8(0);
+    out.U16(rows);
+    out.U16(rows * channels);
+    out.bytes.insert(out.bytes.end(), rows * channels, 0x80);
     // One instrument without samples: 29 common bytes and the sample-header size.
-    PutU32(bytes, 33);
-    PutText(bytes, "empty", 22);
-    bytes += '\0';
-    PutU16(bytes, 0);
-    PutU32(bytes, 0);
-    return bytes;
+    out.U32(33);
+    out.Text("empty", 22);
+    out.U8(0);
+    out.U16(0);
+    out.U32(0);
+    return std::string(out.bytes.begin(), out.bytes.end());
 }
 
 void PrepareRunFolder() {

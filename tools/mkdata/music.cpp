@@ -1,8 +1,9 @@
 #include "mkdata/music.h"
 
+#include "base/process.h"
 #include "mkdata/detmath.h"
 #include "mkdata/synth.h"
-#include "base/process.h"
+#include "mkdata/wav_file.h"
 
 #include <libopenmpt/libopenmpt.hpp>
 
@@ -37,20 +38,6 @@ void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
         std::string message = "cannot write " + path;
         FatalError(message.c_str());
     }
-}
-
-void PutU16(std::vector<uint8_t>& out, int value) {
-    out.push_back(uint8_t(value & 0xFF));
-    out.push_back(uint8_t((value >> 8) & 0xFF));
-}
-
-void PutU32(std::vector<uint8_t>& out, uint32_t value) {
-    PutU16(out, int(value & 0xFFFF));
-    PutU16(out, int(value >> 16));
-}
-
-void PutTag(std::vector<uint8_t>& out, const char* tag) {
-    out.insert(out.end(), tag, tag + 4);
 }
 
 } // namespace
@@ -105,27 +92,12 @@ RenderReport RenderModuleToWav(const std::string& modulePath, const std::string&
     RenderReport report;
     const std::vector<float> pcm = RenderModule(module, kRate, &report);
 
-    // RIFF/WAVE, 16-bit PCM, two channels.
-    const uint32_t dataBytes = uint32_t(pcm.size() * 2);
-    std::vector<uint8_t> wav;
-    wav.reserve(44 + dataBytes);
-    PutTag(wav, "RIFF");
-    PutU32(wav, 36 + dataBytes);
-    PutTag(wav, "WAVE");
-    PutTag(wav, "fmt ");
-    PutU32(wav, 16);
-    PutU16(wav, 1); // PCM
-    PutU16(wav, 2);
-    PutU32(wav, kRate);
-    PutU32(wav, kRate * 4);
-    PutU16(wav, 4);
-    PutU16(wav, 16);
-    PutTag(wav, "data");
-    PutU32(wav, dataBytes);
-    for (float x : pcm) {
-        double scaled = std::clamp(double(x), -1.0, 1.0) * 32767.0;
-        PutU16(wav, int(detmath::RoundToInt(scaled)) & 0xFFFF);
+    std::vector<int16_t> samples(pcm.size());
+    for (size_t i = 0; i < pcm.size(); ++i)
+        samples[i] = int16_t(detmath::RoundToInt(std::clamp(double(pcm[i]), -1.0, 1.0) * 32767.0));
+    if (!WriteWav(wavPath, samples, kRate)) {
+        std::string message = "cannot write " + wavPath;
+        FatalError(message.c_str());
     }
-    WriteBytes(wavPath, wav);
     return report;
 }

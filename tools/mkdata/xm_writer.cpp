@@ -1,6 +1,7 @@
 #include "mkdata/xm_writer.h"
 
 #include "base/process.h"
+#include "mkdata/byte_writer.h"
 
 #include <string>
 
@@ -10,30 +11,6 @@ namespace {
     std::string message = "XM writer: " + what;
     FatalError(message.c_str());
 }
-
-class ByteWriter {
-  public:
-    std::vector<uint8_t> bytes;
-
-    void U8(int value) { bytes.push_back(uint8_t(value)); }
-    void U16(int value) {
-        U8(value & 0xFF);
-        U8((value >> 8) & 0xFF);
-    }
-    void U32(uint32_t value) {
-        U16(int(value & 0xFFFF));
-        U16(int(value >> 16));
-    }
-    // A fixed-length text field, padded with spaces.
-    void Text(const std::string& text, size_t length) {
-        for (size_t i = 0; i < length; ++i)
-            U8(i < text.size() ? uint8_t(text[i]) : ' ');
-    }
-    void Zeros(size_t count) { bytes.insert(bytes.end(), count, 0); }
-    void Append(const std::vector<uint8_t>& more) {
-        bytes.insert(bytes.end(), more.begin(), more.end());
-    }
-};
 
 bool ValidVolumeColumn(uint8_t value) {
     return value == 0 || (value >= 0x10 && value <= 0x50) || value >= 0x60;

@@ -3,15 +3,18 @@
 #include "render/manifest.h"
 #include "render/sheet.h"
 
+#include "mkdata/byte_writer.h"
+#include "mkdata/wav_file.h"
+
 #include "assets/bmp.h"
 #include "base/framehash.h"
+#include "base/process.h"
 #include "platform/backend.h"
 #include "platform/headless/headless.h"
 #include "scenes/scenes.h"
 #include "shell/clock.h"
 #include "shell/demo.h"
 #include "shell/display.h"
-#include "base/process.h"
 
 #include <algorithm>
 #include <chrono>
@@ -114,40 +117,6 @@ std::string Quoted(const std::string& text) {
     for (char c : text)
         quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return quoted + "'";
-}
-
-void PutU16(std::FILE* file, unsigned value) {
-    const unsigned char bytes[2] = {static_cast<unsigned char>(value),
-                                    static_cast<unsigned char>(value >> 8)};
-    std::fwrite(bytes, 1, 2, file);
-}
-
-void PutU32(std::FILE* file, uint32_t value) {
-    PutU16(file, value & 0xFFFF);
-    PutU16(file, value >> 16);
-}
-
-// A 16-bit stereo PCM WAV file.
-bool WriteWav(const std::string& path, const std::vector<int16_t>& samples, int sampleRate) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file)
-        return false;
-    const uint32_t dataBytes = static_cast<uint32_t>(samples.size() * 2);
-    std::fwrite("RIFF", 1, 4, file);
-    PutU32(file, 36 + dataBytes);
-    std::fwrite("WAVEfmt ", 1, 8, file);
-    PutU32(file, 16);
-    PutU16(file, 1); // PCM
-    PutU16(file, 2); // stereo
-    PutU32(file, static_cast<uint32_t>(sampleRate));
-    PutU32(file, static_cast<uint32_t>(sampleRate) * 4);
-    PutU16(file, 4);
-    PutU16(file, 16);
-    std::fwrite("data", 1, 4, file);
-    PutU32(file, dataBytes);
-    for (int16_t sample : samples)
-        PutU16(file, static_cast<uint16_t>(sample));
-    return std::fclose(file) == 0;
 }
 
 double Median(std::vector<double> values) {
@@ -272,7 +241,7 @@ class Renderer {
     long expectedFrames_ = 0; // frames the run will present, for the progress line
     std::vector<int16_t> audio_;
     std::vector<int16_t> frameAudio_;
-    std::vector<uint8_t> frameBytes_;
+    ByteWriter frameBytes_;          // the music of one frame on its way to the encoder
     std::FILE* audioPipe_ = nullptr; // the music's encoder, for a video
     std::vector<uint8_t> row_;
     std::vector<uint32_t> picture_; // the captured picture of a --frames run
@@ -407,14 +376,10 @@ void Renderer::OnPresent(const headless::Picture& picture) {
         }
         if (writing && audioPipe_) {
             // 16-bit little-endian samples, as the WAV writer writes them.
-            frameBytes_.resize(frameAudio_.size() * 2);
-            for (size_t i = 0; i < frameAudio_.size(); i++) {
-                const uint16_t sample = static_cast<uint16_t>(frameAudio_[i]);
-                frameBytes_[i * 2] = static_cast<uint8_t>(sample);
-                frameBytes_[i * 2 + 1] = static_cast<uint8_t>(sample >> 8);
-            }
-            if (std::fwrite(frameBytes_.data(), 1, frameBytes_.size(), audioPipe_) !=
-                frameBytes_.size())
+            std::vector<uint8_t>& bytes = frameBytes_.bytes;
+            bytes.clear();
+            frameBytes_.Samples16(frameAudio_.data(), frameAudio_.size());
+            if (std::fwrite(bytes.data(), 1, bytes.size(), audioPipe_) != bytes.size())
                 outputFailed_ = true;
         } else if (writing && !options_.framesPath.empty()) {
             audio_.insert(audio_.end(), frameAudio_.begin(), frameAudio_.end());
