@@ -5,6 +5,7 @@
     tests/web/web_test.py PAGE_DIR NATIVE_BUILD_DIR --manifest  only every frame against the
                                                                 show's manifest
     tests/web/web_test.py PAGE_DIR NATIVE_BUILD_DIR --bench     the scene work per frame, measured
+                                                                in the page and natively
 
 PAGE_DIR is the built page (build/web); NATIVE_BUILD_DIR a native build whose demo-render and
 data/ give the frames the page must equal. The page is served from a local web server on a free
@@ -242,6 +243,44 @@ def manifest_check(driver, address, native_build, checks, canvas_frames=()):
                          '%s, native %s' % (got.get(str(frame)), expected[frame]))
 
 
+def native_bench(native_build):
+    """The native `demo-render --bench` table: (scene, frames, median ms, worst ms) per part of
+    the show. Its frame counts, at the same 60 frames per second as the page's virtual clock,
+    are where the scenes begin and end: the page's program reports only frames."""
+    work = tempfile.mkdtemp(prefix='web-test-bench-')
+    try:
+        os.symlink(os.path.join(native_build, 'data'), os.path.join(work, 'data'))
+        table = subprocess.run([os.path.join(native_build, 'demo-render'), '--bench', '--quiet'],
+                               cwd=work, check=True, stdout=subprocess.PIPE, text=True).stdout
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+    parts = []
+    for line in table.splitlines()[1:]:  # after the header, until the whole show's line
+        if line.startswith('whole show'):
+            break
+        name, frames, median, worst = line.rsplit(None, 3)
+        parts.append((name.strip(), int(frames), float(median), float(worst)))
+    return parts
+
+
+def bench_table(page_milliseconds, parts):
+    """The page's work per frame (frame 1 first) per part of the show, beside the native
+    program's: the parts are the native table's frame counts one after the other."""
+    lines = ['%-22s %7s %20s %20s' % ('scene work per frame', 'frames', 'browser median worst',
+                                       'native median worst')]
+    first = 0
+    for index, (name, frames, native_median, native_worst) in enumerate(parts):
+        end = first + frames if index < len(parts) - 1 else 1 << 62  # the last takes the rest
+        # Frame n of the page took page_milliseconds[n - 1].
+        times = sorted(page_milliseconds[max(first - 1, 0):max(end - 1, 0)])
+        first = end
+        if not times:
+            continue
+        lines.append('%-22s %7d %10.3f %9.3f %10.3f %9.3f' % (
+            name, len(times), times[len(times) // 2], times[-1], native_median, native_worst))
+    return '\n'.join(lines)
+
+
 def main():
     page_dir, native_build = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
     bench = '--bench' in sys.argv[3:]
@@ -252,10 +291,12 @@ def main():
     checks = Checks()
     try:
         if bench:
+            parts = native_bench(native_build)  # first, so that the two do not share the CPU
             driver.get(address + '?virtual-clock&bench&autostart')
-            report = wait_until(lambda: driver.execute_script('return Module.benchReport;'), 900, 1)
-            print(report or 'no report: the show did not end in time')
-            return 0 if report else 1
+            times = wait_until(lambda: driver.execute_script('return Module.benchFrames;'), 900, 1)
+            print(bench_table(times, parts) if times else
+                  'no report: the show did not end in time')
+            return 0 if times else 1
         if manifest_only:
             manifest_check(driver, address, native_build, checks)
         else:

@@ -10,7 +10,9 @@
 //   ?virtual-clock   the counter advances exactly 1/60 s per presented frame, as in the offline
 //                    renderer, and frames follow each other as fast as they can
 //   &bench           times the work of every frame (from one present to the next, without the
-//                    waiting) and reports the median and worst per scene at the end
+//                    waiting); at the end the page gets the times in milliseconds, frame 1 first,
+//                    in Module.benchFrames (tests/web/web_test.py --bench makes a table per scene
+//                    of them: the back end knows frames, not scenes)
 //   &manifest        with the virtual clock: hashes every presented frame (base/framehash.h, the
 //                    frame at (64, 112) of the display) and the music of its 1/60 s, pulled here
 //                    instead of by Web Audio, as demo-render --hashes does; at the end the page
@@ -18,7 +20,6 @@
 //                    Module.manifest
 #include "base/framehash.h"
 #include "platform/backend.h"
-#include "scenes/scenes.h"
 #include "shell/display.h"
 
 #include <emscripten.h>
@@ -51,7 +52,7 @@ struct WebState {
     std::vector<int16_t> audioBuffer;
     bool bench = false;
     double workStart = 0; // when the frame now being drawn was started (milliseconds)
-    std::vector<double> benchMilliseconds[kShowPartCount]; // per part of the show
+    std::vector<double> benchMilliseconds; // the work of frames 1, 2, ... (frame 0 has none)
     bool manifest = false;
     std::vector<FrameHash> frameHashes;
     Xxh64 musicHash;
@@ -114,9 +115,9 @@ EM_JS(void, WebSetAudioRunning, (int running), {
         Module.setAudioRunning(running != 0);
 });
 
-EM_JS(void, WebReportBench, (const char* report), {
-    Module.benchReport = UTF8ToString(report);
-    console.log(Module.benchReport);
+EM_JS(void, WebReportBench, (const double* milliseconds, int count), {
+    const first = milliseconds >> 3;
+    Module.benchFrames = Array.from(HEAPF64.subarray(first, first + count));
 });
 
 EM_JS(void, WebReportManifest, (const char* lines), {
@@ -154,24 +155,8 @@ void ReportManifest() {
     WebReportManifest(lines.c_str());
 }
 
-void RecordBenchFrame(double milliseconds) {
-    const double seconds = static_cast<double>(web.presents) / 60.0; // the virtual clock
-    web.benchMilliseconds[ShowPartOf(seconds)].push_back(milliseconds);
-}
-
 void ReportBench() {
-    std::string report = "scene work per frame in this browser (ms): median, worst, frames\n";
-    for (int part = 0; part < kShowPartCount; part++) {
-        std::vector<double>& times = web.benchMilliseconds[part];
-        if (times.empty())
-            continue;
-        std::sort(times.begin(), times.end());
-        char line[160];
-        std::snprintf(line, sizeof(line), "%-22s %7.3f %7.3f %6zu\n", kShowParts[part].name,
-                      times[times.size() / 2], times.back(), times.size());
-        report += line;
-    }
-    WebReportBench(report.c_str());
+    WebReportBench(web.benchMilliseconds.data(), static_cast<int>(web.benchMilliseconds.size()));
 }
 
 } // namespace
@@ -187,11 +172,6 @@ extern "C" EMSCRIPTEN_KEEPALIVE int16_t* WebFillAudio(int frames) {
 }
 
 namespace backend {
-
-bool CallFails(const char*) {
-    return false;
-}
-void LogCall(const std::string&) {}
 
 bool CreateNativeWindow(const char*, DWORD, int, int, int, int) {
     web.virtualClock = WebSetting("virtual-clock") != 0;
@@ -234,7 +214,7 @@ uint32_t FreshSurfaceWord() {
 
 void ShowPicture(const uint8_t* pixels, long pitch, int width, int height) {
     if (web.bench && web.presents > 0)
-        RecordBenchFrame(WebNow() - web.workStart);
+        web.benchMilliseconds.push_back(WebNow() - web.workStart);
     if (web.manifest)
         RecordManifestFrame(pixels, pitch, width, height);
     // 0x00RRGGBB words become the canvas's red, green, blue and opaque alpha bytes.
