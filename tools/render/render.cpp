@@ -552,204 +552,242 @@ int Renderer::Run() {
     return Finish(showCode);
 }
 
+// The command line as it is read: the options so far, what the checks across options need, and
+// the message of the first fault.
+struct CommandLine {
+    Options* options;
+    std::string* error;
+    int words = 0;           // words after the program's name
+    bool everyGiven = false; // --every, which means nothing without --sheet
+
+    bool Refuse(const std::string& message) {
+        *error = message;
+        return false;
+    }
+};
+
+// A whole number from `low` to `high` into *value.
+bool ReadWholeNumber(const std::string& text, double low, double high, int* value) {
+    double number = 0;
+    if (!ParseNumber(text, &number) || number < low || number > high ||
+        number != std::floor(number))
+        return false;
+    *value = static_cast<int>(number);
+    return true;
+}
+
+bool ReadSeconds(const std::string& name, const std::string& text, double* seconds,
+                 CommandLine& line) {
+    return (ParseNumber(text, seconds) && *seconds >= 0) ||
+           line.Refuse(name + " takes a number of seconds, 0 or more");
+}
+
+// Readers of the options that store their word as it is, or set a switch.
+template <std::string Options::*path> bool StoreWord(CommandLine& line, const std::string* values) {
+    line.options->*path = values[0];
+    return true;
+}
+template <bool Options::*flag, bool value> bool SetSwitch(CommandLine& line, const std::string*) {
+    line.options->*flag = value;
+    return true;
+}
+
+// One option: its name, how many words follow it, its line in the usage text and what it sets.
+// A reader checks the option's own words and refuses what the option cannot take; the checks
+// that involve several options come once all are read (CheckTogether).
+struct OptionSpec {
+    const char* name;
+    int values;
+    // The usage line's left column (the name and its values) and its text, where a line break
+    // starts a continued line. No label: another line describes it too, or the usage leaves it
+    // out.
+    const char* label;
+    const char* help;
+    bool (*read)(CommandLine& line, const std::string* values);
+};
+
+const OptionSpec kOptionSpecs[] = {
+    {"--fps", 1, "--fps N", "frames per second of the capture (default 60)",
+     [](CommandLine& line, const std::string* values) {
+         return ReadWholeNumber(values[0], 1, 1000, &line.options->framesPerSecond) ||
+                line.Refuse("--fps takes a whole number from 1 to 1000");
+     }},
+    {"--from", 1, "--from S --to S",
+     "scene-clock seconds to write (earlier frames are still computed)",
+     [](CommandLine& line, const std::string* values) {
+         return ReadSeconds("--from", values[0], &line.options->from, line);
+     }},
+    {"--to", 1, nullptr, nullptr,
+     [](CommandLine& line, const std::string* values) {
+         return ReadSeconds("--to", values[0], &line.options->to, line);
+     }},
+    {"--video", 1, "--video FILE", ".mp4 (H.264 + AAC) or .mkv (lossless), through ffmpeg",
+     [](CommandLine& line, const std::string* values) {
+         line.options->videoPath = values[0];
+         const std::string extension = fs::path(values[0]).extension().string();
+         return extension == ".mp4" || extension == ".mkv" ||
+                line.Refuse("--video writes a .mp4 or a .mkv file");
+     }},
+    {"--quality", 1, "--quality Q", ".mp4 only: fast (default) or best (slower x264 preset)",
+     [](CommandLine& line, const std::string* values) {
+         line.options->bestQuality = values[0] == "best";
+         return values[0] == "fast" || values[0] == "best" ||
+                line.Refuse("--quality is fast or best");
+     }},
+    {"--frames", 1, "--frames DIR", "numbered BMP frames and music.wav, no ffmpeg needed",
+     StoreWord<&Options::framesPath>},
+    {"--scale", 1, "--scale N",
+     "the pictures of --video and --frames N times larger, each\npixel an N x N block",
+     [](CommandLine& line, const std::string* values) {
+         return ReadWholeNumber(values[0], 1, 64, &line.options->capture.scale) ||
+                line.Refuse("--scale takes a whole number, 1 or more");
+     }},
+    {"--size", 1, "--size WxH", "the largest whole enlargement that fits W x H, centred on black",
+     [](CommandLine& line, const std::string* values) {
+         CaptureRequest& capture = line.options->capture;
+         capture.sized = true;
+         return ParseSize(values[0], &capture.width, &capture.height) ||
+                line.Refuse("--size takes WIDTHxHEIGHT in pixels, e.g. 1920x1080");
+     }},
+    {"--frame-only", 0, "--frame-only",
+     "only the 512 x 256 frame, without the display's black border",
+     [](CommandLine& line, const std::string*) {
+         line.options->capture.frameOnly = true;
+         return true;
+     }},
+    {"--keys", 1, "--keys F:KEY,...",
+     "key presses at given frames (Return, Escape, Space, a letter)",
+     [](CommandLine& line, const std::string* values) {
+         return ParseKeys(values[0], &line.options->keys) ||
+                line.Refuse("--keys takes FRAME:KEY pairs separated by commas, e.g. 120:Return");
+     }},
+    {"--bench", 0, "--bench", "no files: time every frame, print a table per scene",
+     SetSwitch<&Options::bench, true>},
+    {"--hashes", 1, "--hashes FILE", "a manifest: a hash of every frame, then one of the music",
+     StoreWord<&Options::hashesPath>},
+    {"--check", 1, "--check FILE",
+     "compares every frame and the music with a manifest; exit\ncode 4 when a picture differs",
+     StoreWord<&Options::checkPath>},
+    {"--compare", 2, "--compare A B",
+     "compares two manifests (the second a port's), renders nothing",
+     [](CommandLine& line, const std::string* values) {
+         line.options->comparePaths[0] = values[0];
+         line.options->comparePaths[1] = values[1];
+         return true;
+     }},
+    {"--simd", 1, "--simd LEVEL",
+     "the vector code to use: plain, sse2, avx2 or avx512 (default:\nthe best this processor "
+     "has); a level above it is refused",
+     [](CommandLine& line, const std::string* values) {
+         Options& options = *line.options;
+         if (!ParseVectorLevel(values[0], &options.level))
+             return line.Refuse("--simd is plain, sse2, avx2 or avx512");
+         if (options.level > ProcessorVectorLevel())
+             return line.Refuse("--simd " + values[0] + ": this processor and build go up to " +
+                                VectorLevelName(ProcessorVectorLevel()));
+         options.levelGiven = true;
+         return true;
+     }},
+    {"--sheet", 1, "--sheet FILE.png",
+     "a contact sheet: a labelled thumbnail every 10 s of the show",
+     [](CommandLine& line, const std::string* values) {
+         line.options->sheetPath = values[0];
+         if (fs::path(values[0]).extension() != ".png")
+             return line.Refuse("--sheet writes a .png file");
+         return CanWritePng() ||
+                line.Refuse("--sheet is not available: this build has no PNG writer (it needs "
+                            "stb_image_write, Debian package libstb-dev)");
+     }},
+    {"--every", 1, "--every S", "seconds between the sheet's thumbnails (0.5 to 180)",
+     [](CommandLine& line, const std::string* values) {
+         line.everyGiven = true;
+         double& every = line.options->sheetEvery;
+         return (ParseNumber(values[0], &every) && every >= 0.5 && every <= kShowEnd) ||
+                line.Refuse("--every takes a number of seconds from 0.5 to 180");
+     }},
+    {"--progress", 0, "--progress",
+     "a progress line on standard error (default when it is a terminal)",
+     SetSwitch<&Options::progress, true>},
+    {"--quiet", 0, "--quiet", "no progress line", SetSwitch<&Options::progress, false>},
+    // The ffmpeg program to run, for the tests of a missing one.
+    {"--ffmpeg", 1, nullptr, nullptr, StoreWord<&Options::ffmpeg>},
+};
+
+const OptionSpec* FindOption(const std::string& name) {
+    for (const OptionSpec& spec : kOptionSpecs)
+        if (name == spec.name)
+            return &spec;
+    return nullptr;
+}
+
+// The checks across options, once every option is read, then the capture's geometry.
+bool CheckTogether(CommandLine& line) {
+    Options& options = *line.options;
+    const bool writing = !options.videoPath.empty() || !options.framesPath.empty();
+    if (options.from >= options.to)
+        return line.Refuse("--from must come before --to");
+    if (options.bench && writing)
+        return line.Refuse("--bench writes no files: leave out --video and --frames");
+    if (!options.sheetPath.empty() &&
+        (options.bench || writing || options.from != 0.0 || options.to != Options().to))
+        return line.Refuse("--sheet runs the whole show for its pictures alone: leave out "
+                           "--bench, --video, --frames, --from and --to");
+    const bool hashing = !options.hashesPath.empty() || !options.checkPath.empty();
+    if (hashing && (options.bench || !options.sheetPath.empty()))
+        return line.Refuse(
+            "--hashes and --check render the music too: leave out --bench and --sheet");
+    if (!options.comparePaths[0].empty() && line.words != 3)
+        return line.Refuse("--compare takes two manifests and no other option");
+    if (line.everyGiven && options.sheetPath.empty())
+        return line.Refuse("--every spaces the thumbnails of --sheet: give --sheet too");
+    const CaptureRequest& capture = options.capture;
+    if ((capture.frameOnly || capture.scale != 0 || capture.sized) && !writing)
+        return line.Refuse("--scale, --size and --frame-only shape the pictures of --video and "
+                           "--frames: give one of those");
+    return MakeCaptureGeometry(capture, &options.geometry, line.error);
+}
+
 } // namespace
 
 std::string Usage() {
-    return "usage: demo-render [options]\n"
-           "Plays the show without a window, from the working directory (which holds data/).\n"
-           "  --fps N           frames per second of the capture (default 60)\n"
-           "  --from S --to S   scene-clock seconds to write (earlier frames are still computed)\n"
-           "  --video FILE      .mp4 (H.264 + AAC) or .mkv (lossless), through ffmpeg\n"
-           "  --quality Q       .mp4 only: fast (default) or best (slower x264 preset)\n"
-           "  --frames DIR      numbered BMP frames and music.wav, no ffmpeg needed\n"
-           "  --scale N         the pictures of --video and --frames N times larger, each\n"
-           "                    pixel an N x N block\n"
-           "  --size WxH        the largest whole enlargement that fits W x H, centred on black\n"
-           "  --frame-only      only the 512 x 256 frame, without the display's black border\n"
-           "  --keys F:KEY,...  key presses at given frames (Return, Escape, Space, a letter)\n"
-           "  --bench           no files: time every frame, print a table per scene\n"
-           "  --hashes FILE     a manifest: a hash of every frame, then one of the music\n"
-           "  --check FILE      compares every frame and the music with a manifest; exit\n"
-           "                    code 4 when a picture differs\n"
-           "  --compare A B     compares two manifests (the second a port's), renders nothing\n"
-           "  --simd LEVEL      the vector code to use: plain, sse2, avx2 or avx512 (default:\n"
-           "                    the best this processor has); a level above it is refused\n"
-           "  --sheet FILE.png  a contact sheet: a labelled thumbnail every 10 s of the show\n"
-           "  --every S         seconds between the sheet's thumbnails (0.5 to 180)\n"
-           "  --progress        a progress line on standard error (default when it is a terminal)\n"
-           "  --quiet           no progress line\n";
+    std::string usage =
+        "usage: demo-render [options]\n"
+        "Plays the show without a window, from the working directory (which holds data/).\n";
+    constexpr size_t kLabelWidth = 18;
+    for (const OptionSpec& spec : kOptionSpecs) {
+        if (!spec.label)
+            continue;
+        std::string label = spec.label;
+        label.resize(std::max(label.size() + 2, kLabelWidth), ' ');
+        usage += "  " + label;
+        for (const char* text = spec.help; *text; ++text) {
+            usage += *text;
+            if (*text == '\n')
+                usage += std::string(2 + kLabelWidth, ' ');
+        }
+        usage += '\n';
+    }
+    return usage;
 }
 
 bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
     options->progress = isatty(2) != 0;
-    bool everyGiven = false;
+    CommandLine line{options, error, argc - 1};
     for (int i = 1; i < argc; i++) {
-        const std::string option = argv[i];
-        auto value = [&](std::string* text) {
-            if (i + 1 >= argc) {
-                *error = option + " needs a value";
-                return false;
-            }
-            *text = argv[++i];
-            return true;
-        };
-        std::string text;
-        double number = 0;
-        if (option == "--bench") {
-            options->bench = true;
-        } else if (option == "--progress") {
-            options->progress = true;
-        } else if (option == "--quiet") {
-            options->progress = false;
-        } else if (option == "--fps") {
-            if (!value(&text))
-                return false;
-            if (!ParseNumber(text, &number) || number < 1 || number > 1000 ||
-                number != std::floor(number)) {
-                *error = "--fps takes a whole number from 1 to 1000";
-                return false;
-            }
-            options->framesPerSecond = static_cast<int>(number);
-        } else if (option == "--from" || option == "--to") {
-            if (!value(&text))
-                return false;
-            if (!ParseNumber(text, &number) || number < 0) {
-                *error = option + " takes a number of seconds, 0 or more";
-                return false;
-            }
-            (option == "--from" ? options->from : options->to) = number;
-        } else if (option == "--video") {
-            if (!value(&options->videoPath))
-                return false;
-            std::string extension = fs::path(options->videoPath).extension().string();
-            if (extension != ".mp4" && extension != ".mkv") {
-                *error = "--video writes a .mp4 or a .mkv file";
-                return false;
-            }
-        } else if (option == "--sheet") {
-            if (!value(&options->sheetPath))
-                return false;
-            if (fs::path(options->sheetPath).extension() != ".png") {
-                *error = "--sheet writes a .png file";
-                return false;
-            }
-            if (!CanWritePng()) {
-                *error = "--sheet is not available: this build has no PNG writer (it needs "
-                         "stb_image_write, Debian package libstb-dev)";
-                return false;
-            }
-        } else if (option == "--every") {
-            if (!value(&text))
-                return false;
-            if (!ParseNumber(text, &number) || number < 0.5 || number > kShowEnd) {
-                *error = "--every takes a number of seconds from 0.5 to 180";
-                return false;
-            }
-            options->sheetEvery = number;
-            everyGiven = true;
-        } else if (option == "--quality") {
-            if (!value(&text))
-                return false;
-            if (text != "fast" && text != "best") {
-                *error = "--quality is fast or best";
-                return false;
-            }
-            options->bestQuality = text == "best";
-        } else if (option == "--scale") {
-            if (!value(&text))
-                return false;
-            if (!ParseNumber(text, &number) || number < 1 || number > 64 ||
-                number != std::floor(number)) {
-                *error = "--scale takes a whole number, 1 or more";
-                return false;
-            }
-            options->capture.scale = static_cast<int>(number);
-        } else if (option == "--size") {
-            if (!value(&text))
-                return false;
-            options->capture.sized = true;
-            if (!ParseSize(text, &options->capture.width, &options->capture.height)) {
-                *error = "--size takes WIDTHxHEIGHT in pixels, e.g. 1920x1080";
-                return false;
-            }
-        } else if (option == "--frame-only") {
-            options->capture.frameOnly = true;
-        } else if (option == "--frames") {
-            if (!value(&options->framesPath))
-                return false;
-        } else if (option == "--keys") {
-            if (!value(&text))
-                return false;
-            if (!ParseKeys(text, &options->keys)) {
-                *error = "--keys takes FRAME:KEY pairs separated by commas, e.g. 120:Return";
-                return false;
-            }
-        } else if (option == "--hashes") {
-            if (!value(&options->hashesPath))
-                return false;
-        } else if (option == "--check") {
-            if (!value(&options->checkPath))
-                return false;
-        } else if (option == "--compare") {
-            if (!value(&options->comparePaths[0]) || !value(&options->comparePaths[1]))
-                return false;
-        } else if (option == "--simd") {
-            if (!value(&text))
-                return false;
-            if (!ParseVectorLevel(text, &options->level)) {
-                *error = "--simd is plain, sse2, avx2 or avx512";
-                return false;
-            }
-            if (options->level > ProcessorVectorLevel()) {
-                *error = std::string("--simd ") + text + ": this processor and build go up to " +
-                         VectorLevelName(ProcessorVectorLevel());
-                return false;
-            }
-            options->levelGiven = true;
-        } else if (option == "--ffmpeg") {
-            if (!value(&options->ffmpeg))
-                return false;
-        } else {
-            *error = "unknown option " + option;
-            return false;
+        const std::string name = argv[i];
+        const OptionSpec* spec = FindOption(name);
+        if (!spec)
+            return line.Refuse("unknown option " + name);
+        std::vector<std::string> values;
+        while (static_cast<int>(values.size()) < spec->values) {
+            if (i + 1 >= argc)
+                return line.Refuse(name + " needs a value");
+            values.push_back(argv[++i]);
         }
+        if (!spec->read(line, values.data()))
+            return false;
     }
-    if (options->from >= options->to) {
-        *error = "--from must come before --to";
-        return false;
-    }
-    if (options->bench && (!options->videoPath.empty() || !options->framesPath.empty())) {
-        *error = "--bench writes no files: leave out --video and --frames";
-        return false;
-    }
-    if (!options->sheetPath.empty() &&
-        (options->bench || !options->videoPath.empty() || !options->framesPath.empty() ||
-         options->from != 0.0 || options->to != Options().to)) {
-        *error = "--sheet runs the whole show for its pictures alone: leave out --bench, "
-                 "--video, --frames, --from and --to";
-        return false;
-    }
-    const bool hashing = !options->hashesPath.empty() || !options->checkPath.empty();
-    if (hashing && (options->bench || !options->sheetPath.empty())) {
-        *error = "--hashes and --check render the music too: leave out --bench and --sheet";
-        return false;
-    }
-    if (!options->comparePaths[0].empty() && argc != 4) {
-        *error = "--compare takes two manifests and no other option";
-        return false;
-    }
-    if (everyGiven && options->sheetPath.empty()) {
-        *error = "--every spaces the thumbnails of --sheet: give --sheet too";
-        return false;
-    }
-    const CaptureRequest& capture = options->capture;
-    if ((capture.frameOnly || capture.scale != 0 || capture.sized) && options->videoPath.empty() &&
-        options->framesPath.empty()) {
-        *error = "--scale, --size and --frame-only shape the pictures of --video and --frames: "
-                 "give one of those";
-        return false;
-    }
-    return MakeCaptureGeometry(capture, &options->geometry, error);
+    return CheckTogether(line);
 }
 
 int RenderShow(const Options& options) {
