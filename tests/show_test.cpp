@@ -2,12 +2,13 @@
 // data: the six scenes in order, each ending in the frame its end rule gives, the exit right
 // after 180 s, screenshots in a full run, and every picture as the show's manifest states it.
 #include "assets/bmp.h"
-#include "base/framehash.h"
 #include "base/framebuffer.h"
+#include "base/framehash.h"
 #include "platform/headless/headless.h"
 #include "process_capture.h"
 #include "render/manifest.h"
 #include "run_folder.h"
+#include "scene_frames.h"
 #include "scenes/scenes.h"
 #include "shell/clock.h"
 #include "shell/demo.h"
@@ -55,7 +56,7 @@ class WholeShow : public testing::Test {
     void SetUp() override {
         headless::Reset();
         PrepareRunFolder();
-        if (!fs::exists("data/particules/forme.bmp"))
+        if (!ShowDataGenerated())
             GTEST_SKIP() << "the generated data tree is not there";
     }
     void TearDown() override { headless::SetPresentHook(nullptr); }
@@ -125,10 +126,7 @@ TEST_F(WholeShow, ReturnThreeTimesSavesTheFramesShownAndANewRunOverwritesThem) {
         long index = headless::PresentCount() - 1;
         if (index != keyFrames[0] && index != keyFrames[1] && index != keyFrames[2])
             return;
-        std::vector<uint32_t> frame(kFramePixels);
-        for (int i = 0; i < kFramePixels; i++)
-            frame[i] = picture.At(64 + i % 512, 112 + i / 512);
-        shown.push_back(std::move(frame));
+        shown.push_back(FrameOf(picture));
     });
     EXPECT_EQ(RunProgram().exitCode, 0);
     ASSERT_EQ(shown.size(), 3u);
