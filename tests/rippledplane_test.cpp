@@ -1,6 +1,5 @@
 // The rippled plane scene: the camera path, one ray through the relief, the grid fill, and whole
 // runs of the scene on the headless back end with a texture of our own.
-#include "assets/bmp.h"
 #include "base/process.h"
 #include "fx/blockgrid.h"
 #include "scene_frames.h"
@@ -13,7 +12,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
 #include <limits>
 #include <string>
@@ -187,13 +185,8 @@ TEST_F(RippledPlaneFrames, AreRebuiltFromTheSteps) {
     const std::vector<PresentedFrame> frames = RunAt(times);
     ASSERT_EQ(frames.size(), times.size());
 
-    uint8_t* pixels = nullptr;
-    uint8_t* palette = nullptr;
-    int width = 0, height = 0, bpp = 0;
-    ASSERT_EQ(0, ReadBMP("data/boule/tex7c.bmp", &pixels, &width, &height, &bpp, &palette));
-    std::vector<uint32_t> texture(256 * 256);
-    UnpackBGR24(pixels, texture.data(), 256 * 256);
-    std::free(pixels);
+    const std::vector<uint32_t> texture = ReadImage("data/boule/tex7c.bmp");
+    ASSERT_EQ(texture.size(), 256u * 256u);
     std::vector<uint32_t> expected(kFramePixels);
     for (const PresentedFrame& frame : frames) {
         const double t = static_cast<double>(ClockReading(frame.startTicks));

@@ -1,7 +1,6 @@
 // The whole show on the headless back end at 60 virtual frames per second, with the generated
 // data: the six scenes in order, each ending in the frame its end rule gives, the exit right
 // after 180 s, screenshots in a full run, and every picture as the show's manifest states it.
-#include "assets/bmp.h"
 #include "base/framebuffer.h"
 #include "base/framehash.h"
 #include "platform/headless/headless.h"
@@ -13,11 +12,11 @@
 #include "shell/clock.h"
 #include "shell/demo.h"
 #include "shell/display.h"
+#include "test_images.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -134,14 +133,7 @@ TEST_F(WholeShow, ReturnThreeTimesSavesTheFramesShownAndANewRunOverwritesThem) {
         std::string name = "grab_" + std::to_string(shot + 1) + ".bmp";
         SCOPED_TRACE(name);
         ASSERT_EQ(fs::file_size(name), 393274u);
-        uint8_t* pixels = nullptr;
-        uint8_t* palette = nullptr;
-        int width = 0, height = 0, bpp = 0;
-        ASSERT_EQ(ReadBMP(name.c_str(), &pixels, &width, &height, &bpp, &palette), 0);
-        std::vector<uint32_t> words(kFramePixels);
-        UnpackBGR24(pixels, words.data(), kFramePixels);
-        std::free(pixels);
-        EXPECT_TRUE(words == shown[shot]);
+        EXPECT_TRUE(ReadImage(name) == shown[shot]);
     }
 
     // A second run numbers from 1 again.

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 namespace {
@@ -50,6 +51,27 @@ void WriteImage(const std::string& path, int width, int height,
 
 void WriteImage(const std::string& path, int width, int height, uint32_t colour) {
     WriteImage(path, width, height, Filled(width, height, colour));
+}
+
+std::vector<uint32_t> ReadImage(const std::string& path, int* width, int* height) {
+    uint8_t* pixels = nullptr;
+    uint8_t* palette = nullptr;
+    int w = 0, h = 0, bpp = 0;
+    const int code = ReadBMP(path.c_str(), &pixels, &w, &h, &bpp, &palette);
+    std::vector<uint32_t> words;
+    if (code == 0 && bpp == 24) {
+        words.resize(static_cast<size_t>(w) * h);
+        UnpackBGR24(pixels, words.data(), w * h);
+    }
+    std::free(pixels);
+    std::free(palette);
+    if (width)
+        *width = w;
+    if (height)
+        *height = h;
+    EXPECT_EQ(0, code) << path;
+    EXPECT_EQ(24, bpp) << path;
+    return words;
 }
 
 std::vector<uint32_t> Filled(int width, int height, uint32_t colour) {

@@ -13,6 +13,11 @@ void WriteImage(const std::string& path, int width, int height,
 // The same for an image of one colour.
 void WriteImage(const std::string& path, int width, int height, uint32_t colour);
 
+// Reads a 24-bit BMP as 0x00RRGGBB words, top row first, and its size into *width and *height.
+// The test fails, and the result is empty, when the file cannot be read or has another depth.
+std::vector<uint32_t> ReadImage(const std::string& path, int* width = nullptr,
+                                int* height = nullptr);
+
 // width x height pixels of one colour.
 std::vector<uint32_t> Filled(int width, int height, uint32_t colour);
 
