@@ -153,6 +153,7 @@ TEST(Render, RefusesOptionsItCannotHonour) {
         {"--video", "show.avi"},
         {"--keys", "x:Return"},
         {"--keys", "10:NoSuchKey"},
+        {"--keys", "1e300:Return"}, // no frame number a long holds
         {"--bench", "--frames", "out"},
         {"--fps"},
         {"--unknown"},

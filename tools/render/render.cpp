@@ -78,7 +78,10 @@ bool ParseKey(const std::string& name, unsigned* key) {
     return true;
 }
 
+// Frame numbers up to the largest a 32-bit long holds (Windows' long is 32 bits), so that the
+// conversion is defined everywhere.
 bool ParseKeys(const std::string& list, std::vector<KeyPress>* keys) {
+    constexpr double kLastFrame = 2147483647.0;
     size_t start = 0;
     while (start <= list.size()) {
         size_t comma = list.find(',', start);
@@ -88,7 +91,8 @@ bool ParseKeys(const std::string& list, std::vector<KeyPress>* keys) {
         double frame = 0;
         unsigned key = 0;
         if (colon == std::string::npos || !ParseNumber(item.substr(0, colon), &frame) ||
-            frame < 0 || frame != std::floor(frame) || !ParseKey(item.substr(colon + 1), &key))
+            frame < 0 || frame > kLastFrame || frame != std::floor(frame) ||
+            !ParseKey(item.substr(colon + 1), &key))
             return false;
         keys->push_back({static_cast<long>(frame), key});
         if (comma == std::string::npos)
