@@ -599,7 +599,7 @@ template <bool Options::*flag, bool value> bool SetSwitch(CommandLine& line, con
 // One option: its name, how many words follow it, its line in the usage text and what it sets.
 // A reader checks the option's own words and refuses what the option cannot take; the checks
 // that involve several options come once all are read (CheckTogether).
-struct OptionSpec {
+struct OptionRow {
     const char* name;
     int values;
     // The usage line's left column (the name and its values) and its text, where a line break
@@ -610,7 +610,7 @@ struct OptionSpec {
     bool (*read)(CommandLine& line, const std::string* values);
 };
 
-const OptionSpec kOptionSpecs[] = {
+const OptionRow kOptionTable[] = {
     {"--fps", 1, "--fps N", "frames per second of the capture (default 60)",
      [](CommandLine& line, const std::string* values) {
          return ReadWholeNumber(values[0], 1, 1000, &line.options->framesPerSecond) ||
@@ -717,10 +717,10 @@ const OptionSpec kOptionSpecs[] = {
     {"--ffmpeg", 1, nullptr, nullptr, StoreWord<&Options::ffmpeg>},
 };
 
-const OptionSpec* FindOption(const std::string& name) {
-    for (const OptionSpec& spec : kOptionSpecs)
-        if (name == spec.name)
-            return &spec;
+const OptionRow* FindOption(const std::string& name) {
+    for (const OptionRow& row : kOptionTable)
+        if (name == row.name)
+            return &row;
     return nullptr;
 }
 
@@ -758,13 +758,13 @@ std::string Usage() {
         "usage: demo-render [options]\n"
         "Plays the show without a window, from the working directory (which holds data/).\n";
     constexpr size_t kLabelWidth = 18;
-    for (const OptionSpec& spec : kOptionSpecs) {
-        if (!spec.label)
+    for (const OptionRow& row : kOptionTable) {
+        if (!row.label)
             continue;
-        std::string label = spec.label;
+        std::string label = row.label;
         label.resize(std::max(label.size() + 2, kLabelWidth), ' ');
         usage += "  " + label;
-        for (const char* text = spec.help; *text; ++text) {
+        for (const char* text = row.help; *text; ++text) {
             usage += *text;
             if (*text == '\n')
                 usage += std::string(2 + kLabelWidth, ' ');
@@ -779,16 +779,16 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
     CommandLine line{options, error, argc - 1};
     for (int i = 1; i < argc; i++) {
         const std::string name = argv[i];
-        const OptionSpec* spec = FindOption(name);
-        if (!spec)
+        const OptionRow* row = FindOption(name);
+        if (!row)
             return line.Refuse("unknown option " + name);
         std::vector<std::string> values;
-        while (static_cast<int>(values.size()) < spec->values) {
+        while (static_cast<int>(values.size()) < row->values) {
             if (i + 1 >= argc)
                 return line.Refuse(name + " needs a value");
             values.push_back(argv[++i]);
         }
-        if (!spec->read(line, values.data()))
+        if (!row->read(line, values.data()))
             return false;
     }
     return CheckTogether(line);
