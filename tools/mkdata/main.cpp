@@ -39,7 +39,8 @@ int main(int argc, char** argv) {
     }
     if (argc != 2 || argv[1][0] == '-') {
         std::fprintf(stderr,
-                     "usage: mkdata <data-dir>\n       mkdata --wav <out.wav> <module.xm>\n");
+                     "usage: mkdata <data-dir>\n       mkdata --wav <out.wav> <module.xm>\n"
+                     "       mkdata --sheet <data-dir> <out-dir>\n");
         EndProcess(2);
     }
     const std::string dataDir = argv[1];
