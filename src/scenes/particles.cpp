@@ -1,9 +1,10 @@
 #include "scenes/particles.h"
 
 #include "assets/surface.h"
-#include "base/cpu.h"
-#include "fx/blit.h"
 #include "base/numeric.h"
+#include "base/vector_forms.h"
+#include "fx/blit.h"
+#include "scenes/particles_forms.h"
 #include "scenes/scene_assets.h"
 #include "scenes/scenes.h"
 #include "shell/clock.h"
@@ -11,11 +12,6 @@
 
 #include <cmath>
 #include <cstring>
-
-// The AVX2 and AVX-512 versions, chosen at run time from the vector level.
-#if defined(DEMO_X86_VECTORS)
-#include <immintrin.h>
-#endif
 
 namespace {
 
@@ -49,15 +45,15 @@ inline void SteerAndMove(double fx, double fy, float* x, float* y, float* vx, fl
     *y = static_cast<float>(*y + *vy);
 }
 
-// Particles first..count-1, one at a time. A target exactly on the particle (d^2 = 0) would
-// give an infinite weight and a NaN pull, so it is left out.
-void MovePortable(int32_t first, int32_t count, float* x, float* y, float* vx, float* vy,
-                  const float* targetsX, const float* targetsY, int32_t targetCount) {
-    for (int32_t i = first; i < count; ++i) {
+// The plain form of the pull: one particle at a time. A target exactly on the particle
+// (d^2 = 0) would give an infinite weight and a NaN pull, so it is left out.
+void SumPullsPlain(int32_t count, const float* x, const float* y, const float* targetsX,
+                   const float* targetsY, int32_t targetCount, double* fx, double* fy) {
+    for (int32_t i = 0; i < count; ++i) {
         const double px = x[i];
         const double py = y[i];
-        double fx = 0.0;
-        double fy = 0.0;
+        double sumX = 0.0;
+        double sumY = 0.0;
         for (int32_t j = 0; j < targetCount; ++j) {
             const double dx = targetsX[j] - px;
             const double dy = targetsY[j] - py;
@@ -65,128 +61,28 @@ void MovePortable(int32_t first, int32_t count, float* x, float* y, float* vx, f
             if (d2 == 0.0)
                 continue;
             const double w = 1.0 / (d2 * d2);
-            fx += w * dx;
-            fy += w * dy;
+            sumX += w * dx;
+            sumY += w * dy;
         }
-        SteerAndMove(fx, fy, &x[i], &y[i], &vx[i], &vy[i]);
+        fx[i] = sumX;
+        fy[i] = sumY;
     }
 }
 
-#if defined(DEMO_X86_VECTORS)
+constexpr VectorForms<SumPullsFunction> sumPulls{SumPullsPlain, nullptr, X86_FORM(SumPullsAvx2),
+                                                 X86_FORM(SumPullsAvx512)};
 
-// The pull of `targetCount` targets on the 4 * kGroups particles starting at `first`, one
-// particle per lane of each register: every lane adds its terms in target order with the same
-// double operations (no fused multiply-add) as MovePortable, so the sums are the same bits. Two
-// groups share each target load and keep two divisions in flight.
-template <int kGroups>
-__attribute__((target("avx2"))) void PullAvx2(const float* x, const float* y, const float* targetsX,
-                                              const float* targetsY, int32_t targetCount,
-                                              double* fx, double* fy) {
-    __m256d px[kGroups], py[kGroups], sumX[kGroups], sumY[kGroups];
-    for (int g = 0; g < kGroups; ++g) {
-        px[g] = _mm256_cvtps_pd(_mm_loadu_ps(x + 4 * g));
-        py[g] = _mm256_cvtps_pd(_mm_loadu_ps(y + 4 * g));
-        sumX[g] = _mm256_setzero_pd();
-        sumY[g] = _mm256_setzero_pd();
-    }
-    const __m256d zero = _mm256_setzero_pd();
-    const __m256d one = _mm256_set1_pd(1.0);
-    for (int32_t j = 0; j < targetCount; ++j) {
-        const __m256d tx = _mm256_set1_pd(targetsX[j]);
-        const __m256d ty = _mm256_set1_pd(targetsY[j]);
-        for (int g = 0; g < kGroups; ++g) {
-            const __m256d dx = _mm256_sub_pd(tx, px[g]);
-            const __m256d dy = _mm256_sub_pd(ty, py[g]);
-            const __m256d d2 = _mm256_add_pd(_mm256_mul_pd(dx, dx), _mm256_mul_pd(dy, dy));
-            const __m256d w = _mm256_div_pd(one, _mm256_mul_pd(d2, d2));
-            // Lanes whose target lies exactly on the particle keep their sums unchanged
-            // (unordered compare: a NaN distance is summed, as in the portable loop).
-            const __m256d use = _mm256_cmp_pd(d2, zero, _CMP_NEQ_UQ);
-            sumX[g] = _mm256_blendv_pd(sumX[g], _mm256_add_pd(sumX[g], _mm256_mul_pd(w, dx)), use);
-            sumY[g] = _mm256_blendv_pd(sumY[g], _mm256_add_pd(sumY[g], _mm256_mul_pd(w, dy)), use);
-        }
-    }
-    for (int g = 0; g < kGroups; ++g) {
-        _mm256_storeu_pd(fx + 4 * g, sumX[g]);
-        _mm256_storeu_pd(fy + 4 * g, sumY[g]);
+// The vector level at which MoveParticles runs the version.
+VectorLevel LevelOf(ParticleKernel kernel) {
+    switch (kernel) {
+    case ParticleKernel::kAvx2:
+        return VectorLevel::kAvx2;
+    case ParticleKernel::kAvx512:
+        return VectorLevel::kAvx512;
+    default:
+        return VectorLevel::kPlain;
     }
 }
-
-// PullAvx2 or PullAvx512 for one group of particles.
-using PullFunction = void (*)(const float* x, const float* y, const float* targetsX,
-                              const float* targetsY, int32_t targetCount, double* fx, double* fy);
-
-// Moves particles 0 ... count - 1 in groups of kLanes, each group's pulls summed by `pull` and
-// then applied lane by lane; returns how many it moved (a multiple of kLanes).
-template <int kLanes, PullFunction pull>
-int32_t MoveGroups(int32_t count, float* x, float* y, float* vx, float* vy, const float* targetsX,
-                   const float* targetsY, int32_t targetCount) {
-    double fx[kLanes];
-    double fy[kLanes];
-    int32_t i = 0;
-    for (; i + kLanes <= count; i += kLanes) {
-        pull(x + i, y + i, targetsX, targetsY, targetCount, fx, fy);
-        for (int lane = 0; lane < kLanes; ++lane)
-            SteerAndMove(fx[lane], fy[lane], &x[i + lane], &y[i + lane], &vx[i + lane],
-                         &vy[i + lane]);
-    }
-    return i;
-}
-
-void MoveAvx2(int32_t count, float* x, float* y, float* vx, float* vy, const float* targetsX,
-              const float* targetsY, int32_t targetCount) {
-    int32_t i = MoveGroups<8, PullAvx2<2>>(count, x, y, vx, vy, targetsX, targetsY, targetCount);
-    i += MoveGroups<4, PullAvx2<1>>(count - i, x + i, y + i, vx + i, vy + i, targetsX, targetsY,
-                                    targetCount);
-    MovePortable(i, count, x, y, vx, vy, targetsX, targetsY, targetCount);
-}
-
-// The same with AVX-512: eight particles per register, and a mask register instead of the
-// blend. (Measured side by side, 200 particles and 3,000 targets on a busy 2-core machine with
-// 512-bit units: AVX2 288 us per step, this 126 us.)
-template <int kGroups>
-__attribute__((target("avx512f"))) void PullAvx512(const float* x, const float* y,
-                                                   const float* targetsX, const float* targetsY,
-                                                   int32_t targetCount, double* fx, double* fy) {
-    __m512d px[kGroups], py[kGroups], sumX[kGroups], sumY[kGroups];
-    for (int g = 0; g < kGroups; ++g) {
-        // The zero-masked form of the conversion: GCC 12 warns about the plain one's
-        // undefined start value.
-        px[g] = _mm512_maskz_cvtps_pd(0xFF, _mm256_loadu_ps(x + 8 * g));
-        py[g] = _mm512_maskz_cvtps_pd(0xFF, _mm256_loadu_ps(y + 8 * g));
-        sumX[g] = _mm512_setzero_pd();
-        sumY[g] = _mm512_setzero_pd();
-    }
-    const __m512d zero = _mm512_setzero_pd();
-    const __m512d one = _mm512_set1_pd(1.0);
-    for (int32_t j = 0; j < targetCount; ++j) {
-        const __m512d tx = _mm512_set1_pd(targetsX[j]);
-        const __m512d ty = _mm512_set1_pd(targetsY[j]);
-        for (int g = 0; g < kGroups; ++g) {
-            const __m512d dx = _mm512_sub_pd(tx, px[g]);
-            const __m512d dy = _mm512_sub_pd(ty, py[g]);
-            const __m512d d2 = _mm512_add_pd(_mm512_mul_pd(dx, dx), _mm512_mul_pd(dy, dy));
-            const __m512d w = _mm512_div_pd(one, _mm512_mul_pd(d2, d2));
-            const __mmask8 use = _mm512_cmp_pd_mask(d2, zero, _CMP_NEQ_UQ);
-            sumX[g] = _mm512_mask_add_pd(sumX[g], use, sumX[g], _mm512_mul_pd(w, dx));
-            sumY[g] = _mm512_mask_add_pd(sumY[g], use, sumY[g], _mm512_mul_pd(w, dy));
-        }
-    }
-    for (int g = 0; g < kGroups; ++g) {
-        _mm512_storeu_pd(fx + 8 * g, sumX[g]);
-        _mm512_storeu_pd(fy + 8 * g, sumY[g]);
-    }
-}
-
-void MoveAvx512(int32_t count, float* x, float* y, float* vx, float* vy, const float* targetsX,
-                const float* targetsY, int32_t targetCount) {
-    int32_t i = MoveGroups<16, PullAvx512<2>>(count, x, y, vx, vy, targetsX, targetsY, targetCount);
-    i += MoveGroups<8, PullAvx512<1>>(count - i, x + i, y + i, vx + i, vy + i, targetsX, targetsY,
-                                      targetCount);
-    MoveAvx2(count - i, x + i, y + i, vx + i, vy + i, targetsX, targetsY, targetCount);
-}
-
-#endif // DEMO_X86_VECTORS
 
 } // namespace
 
@@ -235,39 +131,30 @@ ShapeTargets BuildShapeTargets(const uint32_t* pixels) {
 }
 
 bool ParticleKernelAvailable(ParticleKernel kernel) {
-#if defined(DEMO_X86_VECTORS)
-    if (kernel == ParticleKernel::kAvx2)
-        return ProcessorVectorLevel() >= VectorLevel::kAvx2;
-    if (kernel == ParticleKernel::kAvx512)
-        return ProcessorVectorLevel() >= VectorLevel::kAvx512;
-#endif
-    return kernel == ParticleKernel::kPortable;
+    return LevelOf(kernel) <= ProcessorVectorLevel();
 }
 
 void MoveParticlesWith(ParticleKernel kernel, int32_t count, float* x, float* y, float* vx,
                        float* vy, const float* targetsX, const float* targetsY,
                        int32_t targetCount) {
-#if defined(DEMO_X86_VECTORS)
-    if (kernel == ParticleKernel::kAvx2) {
-        MoveAvx2(count, x, y, vx, vy, targetsX, targetsY, targetCount);
-        return;
-    }
-    if (kernel == ParticleKernel::kAvx512) {
-        MoveAvx512(count, x, y, vx, vy, targetsX, targetsY, targetCount);
-        return;
-    }
-#endif
-    (void)kernel;
-    MovePortable(0, count, x, y, vx, vy, targetsX, targetsY, targetCount);
+    ScopedVectorLevel level(LevelOf(kernel));
+    MoveParticles(count, x, y, vx, vy, targetsX, targetsY, targetCount);
 }
 
 void MoveParticles(int32_t count, float* x, float* y, float* vx, float* vy, const float* targetsX,
                    const float* targetsY, int32_t targetCount) {
-    const VectorLevel level = CurrentVectorLevel();
-    const ParticleKernel kernel = level >= VectorLevel::kAvx512 ? ParticleKernel::kAvx512
-                                  : level >= VectorLevel::kAvx2 ? ParticleKernel::kAvx2
-                                                                : ParticleKernel::kPortable;
-    MoveParticlesWith(kernel, count, x, y, vx, vy, targetsX, targetsY, targetCount);
+    // Each particle's pull depends on its own position alone, so the pulls of a batch are summed
+    // first, then each particle of the batch steers and moves.
+    constexpr int32_t kBatch = 64;
+    double fx[kBatch];
+    double fy[kBatch];
+    for (int32_t first = 0; first < count; first += kBatch) {
+        const int32_t n = count - first < kBatch ? count - first : kBatch;
+        sumPulls.Current()(n, x + first, y + first, targetsX, targetsY, targetCount, fx, fy);
+        for (int32_t i = 0; i < n; ++i)
+            SteerAndMove(fx[i], fy[i], &x[first + i], &y[first + i], &vx[first + i],
+                         &vy[first + i]);
+    }
 }
 
 int32_t ParticleDrawPosition(float coordinate, int32_t limit) {

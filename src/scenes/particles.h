@@ -65,7 +65,8 @@ void MoveParticles(int32_t count, float* x, float* y, float* vx, float* vy, cons
 enum class ParticleKernel { kPortable, kAvx2, kAvx512 };
 // Whether this build and this processor can run the version.
 bool ParticleKernelAvailable(ParticleKernel kernel);
-// MoveParticles with the given version (which must be available).
+// MoveParticles with the given version (which must be available): the vector level of the
+// version is in use for the call, and the one in use before is put back.
 void MoveParticlesWith(ParticleKernel kernel, int32_t count, float* x, float* y, float* vx,
                        float* vy, const float* targetsX, const float* targetsY,
                        int32_t targetCount);
