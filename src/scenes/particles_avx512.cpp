@@ -13,6 +13,7 @@ struct EightLanes {
     using Doubles = __m512d;
     static constexpr int32_t kCount = 8;
 
+    // The lanes of the first min(n, 8) particles.
     static __mmask8 First(int32_t n) {
         return static_cast<__mmask8>(n >= 8 ? 0xFF : (1u << n) - 1);
     }
