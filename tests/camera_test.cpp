@@ -1,11 +1,12 @@
 // The camera matrix and the per-frame transform: camera space, projection, environment-map
 // coordinates and depth keys.
+#include "base/numeric.h"
 #include "engine3d/camera.h"
 #include "engine3d/objet3d.h"
-#include "base/numeric.h"
 
 #include "support/lwo_builder.h"
 #include "support/process_capture.h"
+#include "support/vector_levels.h"
 
 #include <gtest/gtest.h>
 
@@ -224,33 +225,37 @@ TEST_F(TransformTest, EveryPointFollowsTheOnePointRuleWhateverItsPlaceInTheArray
     object->points[9 * 3 + 2] = std::numeric_limits<float>::quiet_NaN();
     object->SetPosition(0.0f, 0.0f, 0.0f);
     const CameraMatrix camera = Camera(0.0f, 0.0f, 1.0f); // looking along +z
-    object->TransformPoints(camera, Vec3f{0.0f, 0.0f, 0.0f});
-    const float* m = camera.m;
-    for (int i = 0; i < 45; ++i) {
-        SCOPED_TRACE(i);
-        const double q[3] = {object->points[i * 3], object->points[i * 3 + 1],
-                             object->points[i * 3 + 2]};
-        const double n[3] = {object->pointNormals[i * 3], object->pointNormals[i * 3 + 1],
-                             object->pointNormals[i * 3 + 2]};
-        float v[3], w[3];
-        for (int r = 0; r < 3; ++r) {
-            v[r] = static_cast<float>(m[r * 3] * q[0] + m[r * 3 + 1] * q[1] + m[r * 3 + 2] * q[2]);
-            w[r] = static_cast<float>(m[r * 3] * n[0] + m[r * 3 + 1] * n[1] + m[r * 3 + 2] * n[2]);
-            EXPECT_EQ(0, std::memcmp(&v[r], &object->viewPoints[i * 3 + r], 4));
-            EXPECT_EQ(0, std::memcmp(&w[r], &object->viewNormals[i * 3 + r], 4));
+    ForEachVectorLevel([&](VectorLevel) {
+        object->TransformPoints(camera, Vec3f{0.0f, 0.0f, 0.0f});
+        const float* m = camera.m;
+        for (int i = 0; i < 45; ++i) {
+            SCOPED_TRACE(i);
+            const double q[3] = {object->points[i * 3], object->points[i * 3 + 1],
+                                 object->points[i * 3 + 2]};
+            const double n[3] = {object->pointNormals[i * 3], object->pointNormals[i * 3 + 1],
+                                 object->pointNormals[i * 3 + 2]};
+            float v[3], w[3];
+            for (int r = 0; r < 3; ++r) {
+                v[r] =
+                    static_cast<float>(m[r * 3] * q[0] + m[r * 3 + 1] * q[1] + m[r * 3 + 2] * q[2]);
+                w[r] =
+                    static_cast<float>(m[r * 3] * n[0] + m[r * 3 + 1] * n[1] + m[r * 3 + 2] * n[2]);
+                EXPECT_EQ(0, std::memcmp(&v[r], &object->viewPoints[i * 3 + r], 4));
+                EXPECT_EQ(0, std::memcmp(&w[r], &object->viewNormals[i * 3 + r], 4));
+            }
+            const bool centre = v[2] == 0.0f || std::isnan(v[2]);
+            EXPECT_EQ(object->screenX[i],
+                      centre ? 256
+                             : TruncateToInt32(static_cast<double>(v[0]) * 256.0f / v[2] + 256.0f));
+            EXPECT_EQ(object->screenY[i],
+                      centre ? 128
+                             : TruncateToInt32(static_cast<double>(v[1]) * 256.0f / v[2] + 128.0f));
         }
-        const bool centre = v[2] == 0.0f || std::isnan(v[2]);
-        EXPECT_EQ(object->screenX[i],
-                  centre ? 256
-                         : TruncateToInt32(static_cast<double>(v[0]) * 256.0f / v[2] + 256.0f));
-        EXPECT_EQ(object->screenY[i],
-                  centre ? 128
-                         : TruncateToInt32(static_cast<double>(v[1]) * 256.0f / v[2] + 128.0f));
-    }
-    EXPECT_EQ(object->screenX[3], 256);
-    EXPECT_EQ(object->screenX[9], 256);
-    EXPECT_EQ(object->screenX[12], 0);
-    EXPECT_EQ(object->screenY[20], 0);
+        EXPECT_EQ(object->screenX[3], 256);
+        EXPECT_EQ(object->screenX[9], 256);
+        EXPECT_EQ(object->screenX[12], 0);
+        EXPECT_EQ(object->screenY[20], 0);
+    });
 }
 
 TEST_F(TransformTest, ObjectPositionMovesPointsButNotNormals) {

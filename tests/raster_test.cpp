@@ -1,13 +1,14 @@
 // The triangle filler, the per-face tests of DrawFace, the depth sort and the painter's order.
+#include "base/framebuffer.h"
 #include "engine3d/camera.h"
 #include "engine3d/objet3d.h"
 #include "engine3d/raster.h"
 #include "engine3d/sort.h"
-#include "base/framebuffer.h"
 
 #include "support/lwo_builder.h"
 #include "support/process_capture.h"
 #include "support/raster_reference.h"
+#include "support/vector_levels.h"
 
 #include <gtest/gtest.h>
 
@@ -241,10 +242,14 @@ TEST(DepthSort, FastSortLeavesEveryEntryWhereTheQuicksortDoes) {
             std::vector<int32_t> plainIndices = indices;
             SetDepthSortArrays(plainKeys.data(), plainIndices.data());
             SortByDepth(0, n - 1);
-            SortByDepthFast(keys.data(), indices.data(), n);
-            ASSERT_EQ(plainIndices, indices);
-            ASSERT_TRUE(n == 0 ||
-                        std::memcmp(plainKeys.data(), keys.data(), n * sizeof(float)) == 0);
+            ForEachVectorLevel([&](VectorLevel) {
+                std::vector<float> fastKeys = keys;
+                std::vector<int32_t> fastIndices = indices;
+                SortByDepthFast(fastKeys.data(), fastIndices.data(), n);
+                ASSERT_EQ(plainIndices, fastIndices);
+                ASSERT_TRUE(n == 0 ||
+                            std::memcmp(plainKeys.data(), fastKeys.data(), n * sizeof(float)) == 0);
+            });
         }
 }
 
