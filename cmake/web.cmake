@@ -4,13 +4,7 @@
 # demo.wasm, demo.data, the project's LICENSE and THIRD-PARTY-NOTICES.txt.
 set(DEMO_WEB_DIR ${CMAKE_BINARY_DIR}/page CACHE PATH "The folder of the page")
 
-file(GLOB PLATFORM_WEB_SOURCES CONFIGURE_DEPENDS src/platform/web/*.cpp)
-add_library(platform_web STATIC ${PLATFORM_SHARED_SOURCES} ${PLATFORM_WEB_SOURCES})
-target_include_directories(platform_web PUBLIC src)
-target_link_libraries(platform_web PUBLIC openmpt demo_threads)
-
-add_executable(demo src/shell/main.cpp)
-target_link_libraries(demo PRIVATE demo_core platform_web)
+add_demo_program(web)
 set_target_properties(demo PROPERTIES
     RUNTIME_OUTPUT_DIRECTORY ${DEMO_WEB_DIR}
     LINK_DEPENDS "${CMAKE_BINARY_DIR}/data/.complete;${PROJECT_SOURCE_DIR}/src/platform/web/asyncify.txt")
