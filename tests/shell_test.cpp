@@ -2,6 +2,7 @@
 // start-up order and failures, the message pump, presentation, the clock and screenshots.
 #include "assets/bmp.h"
 #include "base/framebuffer.h"
+#include "base/framehash.h"
 #include "base/process.h"
 #include "platform/backend.h"
 #include "platform/headless/headless.h"
@@ -218,6 +219,29 @@ TEST_F(ShellRun, DisplaySetUpFailuresAreFatalAndSilent) {
     }
 }
 
+TEST_F(ShellRun, AfterALostDisplayTheShowGoesOnWithTheFramesItWouldHaveShown) {
+    auto frameHashes = [](bool loseDisplay) {
+        headless::Reset();
+        if (loseDisplay)
+            headless::ScriptSurfaceLoss(3); // after the third frame, and back at once
+        headless::ScriptKey(8, VK_ESCAPE);
+        std::vector<uint64_t> hashes;
+        headless::SetPresentHook([&](const headless::Picture& picture) {
+            hashes.push_back(HashFrame(picture.pixels + kFrameTop * picture.pitch + kFrameLeft * 4,
+                                       picture.pitch));
+        });
+        EXPECT_EQ(RunProgram().exitCode, 0);
+        headless::SetPresentHook(nullptr);
+        return hashes;
+    };
+    const std::vector<uint64_t> lost = frameHashes(true);
+    EXPECT_EQ(std::count(headless::CallLog().begin(), headless::CallLog().end(), "Restore primary"),
+              1);
+    EXPECT_EQ(lost.size(), 9u); // Escape handled in the ninth present
+    EXPECT_EQ(lost, frameHashes(false));
+    EXPECT_EQ(NamesStartingWith("Restore"), Names());
+}
+
 // --- Presentation, driven call by call ---
 
 uint32_t PatternPixel(int i, uint32_t seed) {
@@ -302,6 +326,27 @@ TEST_F(Presentation, AFailedLockSkipsTheFrame) {
     EXPECT_EQ(headless::CallLog().back().rfind("Lock", 0), 0u); // no copy, no flip after it
     EXPECT_EQ(headless::PresentCount(), 1);
     ExpectPicture(headless::Display(), 1, 0);
+}
+
+TEST_F(Presentation, ALostDisplayIsRestoredClearedAndDrawnOnceItIsBack) {
+    Fill(1);
+    PresentFrame(theDemo->frameBuffer);
+    headless::ScriptSurfaceLoss(1, 2); // the show is in the background for two frames
+    Fill(2);
+    for (int away = 0; away < 2; away++)
+        EXPECT_NE(PresentFrame(theDemo->frameBuffer), 0);
+    EXPECT_EQ(headless::PresentCount(), 1);
+
+    EXPECT_EQ(PresentFrame(theDemo->frameBuffer), 0);
+    EXPECT_EQ(headless::PresentCount(), 2);
+    EXPECT_EQ(NamesAfter("Restore primary"),
+              Names({"Lock", "Unlock", "Lock", "Unlock", "Lock", "Unlock", "Flip"}));
+    // The restored memory held the fresh-surface word; both buffers were cleared.
+    ExpectPicture(headless::Display(), 2, 0);
+    ExpectUniform(headless::BackBuffer(), 0);
+    Fill(3);
+    PresentFrame(theDemo->frameBuffer);
+    ExpectPicture(headless::Display(), 3, 0);
 }
 
 TEST_F(Presentation, OtherMessagesGoToTheDefaultProcedure) {

@@ -94,6 +94,10 @@ struct SurfaceView {
 };
 bool PrimarySurfaceView(SurfaceView* view);
 bool BackSurfaceView(SurfaceView* view);
+// Takes the display memory away from the display surfaces, as Windows does when another program
+// takes the display: Lock and Flip fail with DDERR_SURFACELOST until Restore on the primary
+// succeeds, which it does after refusing `refusedRestores` times. Nothing when there is none.
+void LoseDisplaySurfaces(int refusedRestores);
 
 // Returns the window system, the display surfaces and the sound library to their state at
 // process start (the headless back end's Reset uses it between runs in one test process).

@@ -1,5 +1,5 @@
 // The DirectDraw subset the shell calls: create, cooperative level, display mode, surfaces,
-// Lock / Unlock / Flip and the attached back buffer.
+// Lock / Unlock / Flip, the attached back buffer, and Restore after the display memory was lost.
 //
 // On Windows this is the real <ddraw.h>. Elsewhere the interfaces are declared here with the
 // same names, types and values, as abstract classes that the linked back end implements.
@@ -12,6 +12,9 @@
 #else
 
 constexpr HRESULT DD_OK = 0;
+// The surface's display memory was taken away (another program took over the display, as after
+// Alt+Tab from a full-screen program): every Lock and Flip fails with it until Restore succeeds.
+constexpr HRESULT DDERR_SURFACELOST = static_cast<HRESULT>(0x887601C2u);
 
 // Cooperative levels.
 constexpr DWORD DDSCL_FULLSCREEN = 0x1;
@@ -86,6 +89,11 @@ class IDirectDrawSurface {
     virtual HRESULT Unlock(LPVOID surfaceMemory) = 0;
     // Shows the back buffer: the front and back buffers trade places.
     virtual HRESULT Flip(IDirectDrawSurface* target, DWORD flags) = 0;
+    // Gives a lost surface its display memory again (a primary surface: its back buffer too).
+    // What the memory holds afterwards is undefined. Fails, and the surface stays lost, while
+    // the display is not the program's to have (its display mode is not set again yet); DD_OK
+    // for a surface that was not lost.
+    virtual HRESULT Restore() = 0;
 
   protected:
     ~IDirectDrawSurface() = default;

@@ -1,10 +1,16 @@
 // The shared DirectDraw subset: display surfaces held in memory. A flip trades the memory of the
 // primary surface and its back buffer, then the back end shows the new front picture; a primary
 // without back buffer is shown when it is unlocked.
+//
+// The surfaces can be lost as on Windows when another program takes the display: from then on
+// Lock and Flip fail with DDERR_SURFACELOST, and the memory holds nothing that was drawn, until
+// Restore on the primary surface succeeds (the back end may have it refused a few times first,
+// while the program is still in the background).
 #include "platform/backend.h"
 #include "platform/call_hooks.h"
 #include "platform/ddraw.h"
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <utility>
@@ -22,9 +28,10 @@ constexpr HRESULT DDERR_INVALIDMODE = MakeError(120);
 constexpr HRESULT DDERR_NOEXCLUSIVEMODE = MakeError(225);
 constexpr HRESULT DDERR_NOTFOUND = MakeError(255);
 constexpr HRESULT DDERR_SURFACEBUSY = MakeError(430);
-constexpr HRESULT DDERR_SURFACELOST = MakeError(450);
 constexpr HRESULT DDERR_NOTFLIPPABLE = MakeError(582);
 constexpr HRESULT DDERR_NOTLOCKED = MakeError(584);
+constexpr HRESULT DDERR_WRONGMODE = MakeError(587);
+static_assert(DDERR_SURFACELOST == MakeError(450), "DDERR_SURFACELOST as Windows numbers it");
 
 class MemorySurface final : public IDirectDrawSurface {
   public:
@@ -47,7 +54,7 @@ class MemorySurface final : public IDirectDrawSurface {
         calls::Log("Lock " + name_ + " " + std::to_string(flags));
         if (rect || !desc)
             return DDERR_INVALIDPARAMS; // only whole-surface locks are offered
-        if (calls::Fails("Lock"))
+        if (calls::Fails("Lock") || lost_)
             return DDERR_SURFACELOST;
         if (locked_)
             return DDERR_SURFACEBUSY;
@@ -81,11 +88,37 @@ class MemorySurface final : public IDirectDrawSurface {
         calls::Log("Flip " + std::to_string(flags));
         if (target || !backBuffer_)
             return DDERR_NOTFLIPPABLE;
+        if (lost_ || backBuffer_->lost_)
+            return DDERR_SURFACELOST;
         if (locked_ || backBuffer_->locked_)
             return DDERR_SURFACEBUSY;
         std::swap(memory_, backBuffer_->memory_);
         Show();
         return DD_OK;
+    }
+
+    HRESULT Restore() override {
+        calls::Log("Restore " + name_);
+        if (!lost_)
+            return DD_OK;
+        if (refusedRestores_ > 0) {
+            refusedRestores_--;
+            return DDERR_WRONGMODE;
+        }
+        for (MemorySurface* surface : {this, backBuffer_})
+            if (surface) {
+                surface->lost_ = false;
+                std::fill(surface->memory_.begin(), surface->memory_.end(),
+                          backend::FreshSurfaceWord());
+            }
+        return DD_OK;
+    }
+
+    // Takes the display memory away from this surface; Restore on it fails `refusedRestores`
+    // times before it succeeds.
+    void Lose(int refusedRestores) {
+        lost_ = true;
+        refusedRestores_ = refusedRestores;
     }
 
     void Show() const {
@@ -108,6 +141,8 @@ class MemorySurface final : public IDirectDrawSurface {
     int bitsPerPixel_;
     std::vector<uint32_t> memory_;
     bool locked_ = false;
+    bool lost_ = false;
+    int refusedRestores_ = 0;
 };
 
 class MemoryDirectDraw final : public IDirectDraw {
@@ -208,6 +243,15 @@ bool PrimarySurfaceView(SurfaceView* view) {
         return false;
     *view = directDraw->primary_->View();
     return true;
+}
+
+void LoseDisplaySurfaces(int refusedRestores) {
+    if (!directDraw)
+        return;
+    if (directDraw->primary_)
+        directDraw->primary_->Lose(refusedRestores);
+    if (directDraw->back_)
+        directDraw->back_->Lose(0);
 }
 
 bool BackSurfaceView(SurfaceView* view) {

@@ -1,10 +1,10 @@
 #include "shell/display.h"
 
 #include "base/framebuffer.h"
+#include "base/process.h"
 #include "platform/ddraw.h"
 #include "shell/demo.h"
 #include "shell/music.h"
-#include "base/process.h"
 #include "shell/settings.h"
 
 #include <cstring>
@@ -24,6 +24,15 @@ DDSURFACEDESC surfaceDesc;                 // filled again by every Lock
 void ClearSurfaceDesc() {
     std::memset(&surfaceDesc, 0, sizeof(surfaceDesc));
     surfaceDesc.dwSize = sizeof(surfaceDesc);
+}
+
+// Clears the whole surface to black; one that cannot be locked is left as it is.
+void ClearSurface(LPDIRECTDRAWSURFACE surface) {
+    if (surface->Lock(nullptr, &surfaceDesc, DDLOCK_WAIT, nullptr) == DD_OK) {
+        std::memset(surfaceDesc.lpSurface, 0,
+                    static_cast<size_t>(surfaceDesc.lPitch) * surfaceDesc.dwHeight);
+        surface->Unlock(surfaceDesc.lpSurface);
+    }
 }
 
 // Full-screen copy: the 256 rows, 2048 bytes each, to display (64, 112) of the locked surface.
@@ -88,6 +97,35 @@ HRESULT CopyToWindow(const uint32_t* frame) {
     return primarySurface->Unlock(surfaceDesc.lpSurface);
 }
 
+// Copies the frame to the display as the configuration says and shows it; the last DirectDraw
+// call's result.
+HRESULT ShowFrame(const uint32_t* frame) {
+    if (FullScreen && FlipChain == 1) {
+        HRESULT result = CopyToFullScreen(backSurface, frame);
+        if (result != DD_OK)
+            return result; // the back buffer holds no new frame: nothing to flip
+        return primarySurface->Flip(nullptr, 0);
+    }
+    if (FullScreen)
+        return CopyToFullScreen(primarySurface, frame);
+    return CopyToWindow(frame);
+}
+
+// Gives the lost display surfaces their memory back; false while the display is not the show's
+// again. Restored memory holds anything, so in full screen both buffers are cleared, or the
+// border around the frame, which is never drawn, would show it. The windowed copy draws on the
+// desktop, whose other windows repaint their own parts.
+bool RestoreSurfaces() {
+    if (primarySurface->Restore() != DD_OK)
+        return false;
+    if (FullScreen) {
+        if (backSurface)
+            ClearSurface(backSurface);
+        ClearSurface(primarySurface);
+    }
+    return true;
+}
+
 } // namespace
 
 int InitDisplay(HWND window) {
@@ -118,11 +156,7 @@ int InitDisplay(HWND window) {
             FatalError("impossible de poser le CreateSurface!!\n");
 
         // Only the buffer that is the back buffer now is cleared; the front keeps its content.
-        if (backSurface->Lock(nullptr, &surfaceDesc, DDLOCK_WAIT, nullptr) == DD_OK) {
-            std::memset(surfaceDesc.lpSurface, 0,
-                        static_cast<size_t>(surfaceDesc.lPitch) * surfaceDesc.dwHeight);
-            backSurface->Unlock(surfaceDesc.lpSurface);
-        }
+        ClearSurface(backSurface);
     } else {
         ClearSurfaceDesc();
         surfaceDesc.dwFlags = DDSD_CAPS;
@@ -145,15 +179,13 @@ int PresentFrame(const uint32_t* frame) {
         DispatchMessage(&message);
     }
 
-    if (FullScreen && FlipChain == 1) {
-        HRESULT result = CopyToFullScreen(backSurface, frame);
-        if (result != DD_OK)
-            return result; // the back buffer holds no new frame: nothing to flip
-        return primarySurface->Flip(nullptr, 0);
-    }
-    if (FullScreen)
-        return CopyToFullScreen(primarySurface, frame);
-    return CopyToWindow(frame);
+    HRESULT result = ShowFrame(frame);
+    // The display memory was lost (the show was left with Alt+Tab): the frame is shown as soon
+    // as the memory is back. Until then (the show is still in the background) every frame is
+    // skipped, and the next one tries again.
+    if (result == DDERR_SURFACELOST && RestoreSurfaces())
+        result = ShowFrame(frame);
+    return result;
 }
 
 LRESULT CALLBACK DemoWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

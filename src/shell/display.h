@@ -21,8 +21,10 @@ constexpr int kFrameTop = (kDisplayHeight - kFrameHeight) / 2; // 112
 int InitDisplay(HWND window);
 
 // Handles at most one window message, then shows the frame (512 x 256 words). Returns the last
-// DirectDraw call's result. Does not return when it takes the quit message: it stops the music,
-// destroys the window and ends the process with the message's code.
+// DirectDraw call's result. When the display memory was lost (Alt+Tab away from the full-screen
+// show), it restores the surfaces, clears them in full screen and shows the frame; while they
+// cannot be restored yet, the frame is skipped. Does not return when it takes the quit message: it
+// stops the music, destroys the window and ends the process with the message's code.
 int PresentFrame(const uint32_t* frame);
 
 // The window procedure: window close and Escape post the quit message, Return saves a

@@ -1,12 +1,12 @@
 // The shell built for a window on the desktop (FullScreen 0, FlipChain 0): start-up differences
 // and the windowed copy, clipped to the desktop.
 #include "base/framebuffer.h"
+#include "base/process.h"
 #include "platform/headless/headless.h"
 #include "process_capture.h"
 #include "run_folder.h"
 #include "shell/demo.h"
 #include "shell/display.h"
-#include "base/process.h"
 
 #include <gtest/gtest.h>
 
@@ -76,6 +76,15 @@ TEST_F(WindowedShell, StartsACaptionedWindowAtTheNormalLevel) {
 TEST_F(WindowedShell, CopiesTheFrameToTheClientOrigin) {
     PresentOnDesktop(headless::Config());
     ExpectCopied({3, 22}, 0, 512, 0, 256);
+}
+
+TEST_F(WindowedShell, ALostDesktopIsRestoredButNotCleared) {
+    PresentOnDesktop(headless::Config());
+    headless::ScriptSurfaceLoss(1);
+    EXPECT_EQ(PresentFrame(theDemo->frameBuffer), 0);
+    const std::vector<std::string>& log = headless::CallLog();
+    EXPECT_EQ(std::count(log.begin(), log.end(), "Restore primary"), 1);
+    ExpectCopied({3, 22}, 0, 512, 0, 256); // the other windows' pixels stay as restored
 }
 
 TEST_F(WindowedShell, ClipsAtTheDesktopsRightEdgeAndThirtyRowsAboveItsBottom) {

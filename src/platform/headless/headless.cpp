@@ -14,6 +14,7 @@ struct HeadlessState {
     headless::Config config;
     std::set<std::string> failing;
     std::multimap<long, MSG> script; // messages to post, by frame
+    std::multimap<long, int> losses; // display losses, by frame: the restores refused
     std::vector<std::string> log;
     long presents = 0;
     int64_t counter = 1000000000; // arbitrary start: nothing may rely on a zero base
@@ -80,6 +81,10 @@ void PumpEvents() {
         const MSG& m = state.script.begin()->second;
         PostWindowMessage(m.message, m.wParam, m.lParam);
         state.script.erase(state.script.begin());
+    }
+    while (!state.losses.empty() && state.losses.begin()->first <= state.presents) {
+        LoseDisplaySurfaces(state.losses.begin()->second);
+        state.losses.erase(state.losses.begin());
     }
 }
 
@@ -163,6 +168,10 @@ void ScriptClose(long frame) {
     MSG m = {};
     m.message = WM_CLOSE;
     state.script.emplace(frame, m);
+}
+
+void ScriptSurfaceLoss(long frame, int refusedRestores) {
+    state.losses.emplace(frame, refusedRestores);
 }
 
 const std::vector<std::string>& CallLog() {

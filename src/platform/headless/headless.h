@@ -44,6 +44,11 @@ void FailCall(const std::string& name);
 // frames have been presented (frame 0: before the first present).
 void ScriptKey(long frame, WPARAM virtualKey);
 void ScriptClose(long frame);
+// Scripted loss of the display (Alt+Tab away from the full-screen show and back): the display
+// surfaces are lost when the program asks for messages once `frame` frames have been presented,
+// and Restore on the primary is refused `refusedRestores` times before it succeeds. The virtual
+// clock stands still meanwhile, as it advances only when a frame is shown.
+void ScriptSurfaceLoss(long frame, int refusedRestores = 0);
 
 // Every recorded call, in order: its name, then its main arguments after a space.
 const std::vector<std::string>& CallLog();
