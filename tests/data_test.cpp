@@ -3,13 +3,14 @@
 #include "assets/bmp.h"
 #include "assets/inifile.h"
 #include "assets/surface.h"
+#include "base/process.h"
 #include "engine3d/camera.h"
 #include "engine3d/objet3d.h"
 #include "mkdata/draw.h"
 #include "mkdata/font.h"
+#include "mkdata/icon.h"
 #include "mkdata/images.h"
 #include "mkdata/mesh.h"
-#include "base/process.h"
 #include "support/process_capture.h"
 
 #include <gtest/gtest.h>
@@ -49,10 +50,16 @@ class DataTree : public testing::Test {
 #endif
         exitStatus_ = std::system(command.c_str());
     }
-    static void TearDownTestSuite() { fs::remove_all(root_); }
-    void SetUp() override { ASSERT_EQ(exitStatus_, 0) << ReadFileBytes(root_ + "/mkdata.log"); }
+    static void TearDownTestSuite() {
+        fs::remove_all(root_);
+    }
+    void SetUp() override {
+        ASSERT_EQ(exitStatus_, 0) << ReadFileBytes(root_ + "/mkdata.log");
+    }
 
-    static std::string Path(const std::string& showPath) { return root_ + "/" + showPath; }
+    static std::string Path(const std::string& showPath) {
+        return root_ + "/" + showPath;
+    }
 
     // Loads an image as the scenes do; fails the test instead of ending the process.
     static std::unique_ptr<Surface> Load(const std::string& showPath) {
@@ -509,6 +516,47 @@ TEST(Drawing, SaveImageRefusesWidthsTheReadersRefuseAndFoldersItCannotWrite) {
     EXPECT_EQ(surface.data[0], 0xFF0080u);
     EXPECT_EQ(surface.data[12 * 5 - 1], 0x010203u);
     EXPECT_EQ(surface.data[1], 0u);
+}
+
+// The icon file, read back field by field: a 33-pixel picture (mask rows padded to 8 bytes) with
+// a different word in every pixel, and the program's own icon at its four sizes.
+TEST(ProgramIcon, FileHoldsEachPictureBottomRowFirstWithAMaskOfItsTransparentPixels) {
+    auto u16 = [](const std::vector<uint8_t>& b, size_t at) { return b[at] | b[at + 1] << 8; };
+    auto u32 = [&](const std::vector<uint8_t>& b, size_t at) {
+        return uint32_t(u16(b, at)) | uint32_t(u16(b, at + 2)) << 16;
+    };
+    mkdata::IconPicture odd{33, std::vector<uint32_t>(33 * 33)};
+    for (uint32_t i = 0; i < odd.pixels.size(); ++i)
+        odd.pixels[i] = (i % 5 == 0 ? 0u : 0xFF000000u) | i * 2654435761u >> 8;
+    const std::vector<uint8_t> bytes = mkdata::IconFileBytes({odd});
+    ASSERT_EQ(bytes.size(), 6u + 16 + 40 + 33 * 33 * 4 + 33 * 8);
+    EXPECT_EQ(u16(bytes, 2), 1);                  // an icon, not a cursor
+    EXPECT_EQ(u16(bytes, 4), 1);                  // one picture
+    EXPECT_EQ(u32(bytes, 14), bytes.size() - 22); // its bytes
+    EXPECT_EQ(u32(bytes, 18), 22u);               // where they start
+    EXPECT_EQ(u32(bytes, 22 + 8), 66u);           // height: colour and mask rows
+    int wrongPixels = 0, wrongMask = 0;
+    for (int y = 0; y < 33; ++y)
+        for (int x = 0; x < 33; ++x) {
+            const uint32_t word = odd.pixels[size_t(y) * 33 + size_t(x)];
+            const size_t row = size_t(32 - y); // the file's rows run from the bottom up
+            wrongPixels += u32(bytes, 62 + (row * 33 + size_t(x)) * 4) != word;
+            const uint8_t mask = bytes[62 + 33 * 33 * 4 + row * 8 + size_t(x) / 8];
+            wrongMask += ((mask >> (7 - x % 8)) & 1) != (word >> 24 == 0);
+        }
+    EXPECT_EQ(wrongPixels, 0);
+    EXPECT_EQ(wrongMask, 0);
+
+    for (int size : mkdata::kIconSizes) {
+        SCOPED_TRACE(size);
+        const mkdata::IconPicture icon = mkdata::PaintIcon(size);
+        ASSERT_EQ(icon.pixels.size(), size_t(size) * size_t(size));
+        EXPECT_EQ(icon.pixels.front() >> 24, 0u); // the tile's rounded corners are clear
+        EXPECT_EQ(icon.pixels.back() >> 24, 0u);
+        const uint32_t centre = icon.pixels[size_t(size) * size_t(size / 2) + size_t(size / 2)];
+        EXPECT_EQ(centre >> 24, 255u);
+        EXPECT_GT((centre >> 16 & 0xFF) + (centre >> 8 & 0xFF), 200u); // the emblem's warm glow
+    }
 }
 
 } // namespace

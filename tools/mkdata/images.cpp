@@ -476,6 +476,14 @@ std::string BelowData(const char* path) {
 
 } // namespace
 
+const std::vector<std::string>& MothEmblemDots() {
+    return kMothDots;
+}
+
+TextStyle EmblemStyle(int dot) {
+    return WarmStyle(dot);
+}
+
 const std::vector<ImageFile>& ShowImages() {
     static const std::vector<ImageFile> images = {
         {"particules/forme.bmp", 320, 200, PaintShapeStar, 1, ImageKind::kShape},

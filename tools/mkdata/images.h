@@ -7,6 +7,7 @@
 #pragma once
 
 #include "mkdata/draw.h"
+#include "mkdata/font.h"
 
 #include <string>
 #include <vector>
@@ -36,6 +37,11 @@ const std::vector<ImageFile>& ShowImages();
 // visits every lit pixel every frame, and too few make a thin figure.
 constexpr int kShapeMinLitPixels = 1500;
 constexpr int kShapeMaxLitPixels = 4000;
+
+// The group's moth emblem of the logos ('#' for a dot, rows top first), and the lettering style
+// it is drawn in, with dots of `dot` pixels.
+const std::vector<std::string>& MothEmblemDots();
+TextStyle EmblemStyle(int dot);
 
 // Writes every image below dataDir, making the folders.
 void WriteImages(const std::string& dataDir);

@@ -3,12 +3,14 @@
 //   mkdata <data-dir>                     writes every generated file under <data-dir>
 //   mkdata --wav <out.wav> <module.xm>    renders a module to a 16-bit 48 kHz WAV file
 //   mkdata --sheet <data-dir> <out-dir>   writes the parts of the contact sheet (preview.h)
+//   mkdata --icon <out.ico>               writes the Windows program's icon (icon.h)
+#include "base/process.h"
+#include "mkdata/icon.h"
 #include "mkdata/images.h"
 #include "mkdata/mesh.h"
 #include "mkdata/music.h"
 #include "mkdata/paramfile.h"
 #include "mkdata/preview.h"
-#include "base/process.h"
 
 #include <cstdio>
 #include <string>
@@ -37,10 +39,14 @@ int main(int argc, char** argv) {
         mkdata::WriteContactSheetParts(argv[2], argv[3]);
         EndProcess(0);
     }
+    if (argc == 3 && std::string(argv[1]) == "--icon") {
+        mkdata::WriteIcon(argv[2]);
+        EndProcess(0);
+    }
     if (argc != 2 || argv[1][0] == '-') {
-        std::fprintf(stderr,
-                     "usage: mkdata <data-dir>\n       mkdata --wav <out.wav> <module.xm>\n"
-                     "       mkdata --sheet <data-dir> <out-dir>\n");
+        std::fprintf(stderr, "usage: mkdata <data-dir>\n       mkdata --wav <out.wav> <module.xm>\n"
+                             "       mkdata --sheet <data-dir> <out-dir>\n"
+                             "       mkdata --icon <out.ico>\n");
         EndProcess(2);
     }
     const std::string dataDir = argv[1];
