@@ -8,10 +8,12 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <array>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
@@ -92,6 +94,9 @@ TEST(Program, FatalErrorsReachTheShellAsFifteen) {
     EXPECT_EQ(ReadFileBytes("printed.txt"), ""); // fatal errors are silent
 }
 
+// A place on the screen: x, y, width, height.
+using Place = std::array<int, 4>;
+
 // A virtual X server for one test, with the program's window found and poked through Xlib.
 class WindowedProgram : public testing::Test {
   protected:
@@ -102,8 +107,8 @@ class WindowedProgram : public testing::Test {
         // in one process while the previous server may still be shutting down.
         static int serversStarted = 0;
         displayName_ = ":" + std::to_string(100 + (getpid() * 3 + serversStarted++) % 400);
-        server_ = Start({"/usr/bin/Xvfb", displayName_, "-screen", "0", "800x600x24", "-nolisten",
-                         "tcp", "-noreset"},
+        server_ = Start({"/usr/bin/Xvfb", displayName_, "-screen", "0", screen_, "-nolisten", "tcp",
+                         "-noreset"},
                         {});
         auto deadline = Clock::now() + std::chrono::seconds(10);
         while (!display_ && Clock::now() < deadline) {
@@ -115,7 +120,8 @@ class WindowedProgram : public testing::Test {
         // of ending the test program.
         XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
         PrepareRunFolder();
-        demo_ = Start({kDemo}, {"DISPLAY=" + displayName_, "SDL_AUDIODRIVER=dummy", kNoLeakScan});
+        demo_ =
+            Start({program_}, {"DISPLAY=" + displayName_, "SDL_AUDIODRIVER=dummy", kNoLeakScan});
         window_ = WaitForWindow("Duziv2i", std::chrono::seconds(20));
         ASSERT_NE(window_, 0u) << "no window appeared";
     }
@@ -173,11 +179,93 @@ class WindowedProgram : public testing::Test {
     }
 
     // Presses a key as a person would (through the XTEST extension, as xdotool does).
-    void PressKey(const char* key) {
+    void PressKey(const char* key) { Type(std::string("key ") + key); }
+
+    // Runs xdotool's `commands` (key, keydown, keyup, sleep) with the window focused.
+    void Type(const std::string& commands) {
         RefreshWindow();
         std::string command = "DISPLAY=" + displayName_ + " xdotool windowfocus --sync " +
-                              std::to_string(window_) + " key " + key;
+                              std::to_string(window_) + " " + commands;
         ASSERT_EQ(std::system(command.c_str()), 0);
+    }
+
+    // The window's place on the screen once it is `expected`, or as it is after 10 seconds.
+    Place WaitForPlace(const Place& expected) {
+        RefreshWindow();
+        Place place = {};
+        auto deadline = Clock::now() + std::chrono::seconds(10);
+        do {
+            XWindowAttributes attributes = {};
+            Window child;
+            if (XGetWindowAttributes(display_, window_, &attributes))
+                XTranslateCoordinates(display_, window_, DefaultRootWindow(display_), 0, 0,
+                                      &place[0], &place[1], &child);
+            place[2] = attributes.width;
+            place[3] = attributes.height;
+            if (place == expected)
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        } while (Clock::now() < deadline);
+        return place;
+    }
+
+    // How often the window's size changes while `action` runs.
+    int SizeChangesDuring(const std::function<void()>& action) {
+        RefreshWindow();
+        XWindowAttributes attributes = {};
+        XGetWindowAttributes(display_, window_, &attributes);
+        XSelectInput(display_, window_, StructureNotifyMask);
+        XSync(display_, False);
+        action();
+        std::this_thread::sleep_for(std::chrono::milliseconds(500)); // a late change counts too
+        XSync(display_, False);
+        int changes = 0;
+        for (int width = attributes.width, height = attributes.height; XPending(display_);) {
+            XEvent event;
+            XNextEvent(display_, &event);
+            if (event.type != ConfigureNotify ||
+                (event.xconfigure.width == width && event.xconfigure.height == height))
+                continue;
+            width = event.xconfigure.width;
+            height = event.xconfigure.height;
+            changes++;
+        }
+        XSelectInput(display_, window_, NoEventMask);
+        return changes;
+    }
+
+    // Checks the screen a few frames from now: some pixels are lit, all of them in `place`,
+    // each the colour of the top-left pixel of its `scale` x `scale` block there (the picture
+    // scaled by a whole multiple with nearest-neighbour).
+    void ExpectPictureIn(const Place& place, int scale) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        Window root = DefaultRootWindow(display_);
+        XWindowAttributes screen = {};
+        XGetWindowAttributes(display_, root, &screen);
+        XImage* image =
+            XGetImage(display_, root, 0, 0, screen.width, screen.height, AllPlanes, ZPixmap);
+        ASSERT_NE(image, nullptr);
+        int lit = 0, outside = 0, unscaled = 0;
+        for (int y = 0; y < screen.height; y++) {
+            for (int x = 0; x < screen.width; x++) {
+                const unsigned long pixel = XGetPixel(image, x, y) & 0xFFFFFF;
+                if (pixel == 0)
+                    continue;
+                lit++;
+                if (x < place[0] || y < place[1] || x >= place[0] + place[2] ||
+                    y >= place[1] + place[3]) {
+                    outside++;
+                } else if (pixel != (XGetPixel(image, x - (x - place[0]) % scale,
+                                               y - (y - place[1]) % scale) &
+                                     0xFFFFFF)) {
+                    unscaled++;
+                }
+            }
+        }
+        XDestroyImage(image);
+        EXPECT_GT(lit, 0);
+        EXPECT_EQ(outside, 0);
+        EXPECT_EQ(unscaled, 0);
     }
 
     // Asks the window to close, as a window manager's close button does.
@@ -195,6 +283,8 @@ class WindowedProgram : public testing::Test {
         XFlush(display_);
     }
 
+    std::string program_ = kDemo;       // the full-screen configuration
+    std::string screen_ = "800x600x24"; // the virtual screen's size and depth
     TempWorkingDirectory folder_;
     std::string displayName_;
     pid_t server_ = 0;
@@ -219,6 +309,55 @@ TEST_F(WindowedProgram, ReturnSavesAScreenshotAndEscapeQuitsWithZero) {
 TEST_F(WindowedProgram, ClosingTheWindowQuitsWithZero) {
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     RequestClose();
+    EXPECT_EQ(WaitForExit(demo_, std::chrono::seconds(20)), 0);
+    demo_ = 0;
+}
+
+TEST_F(WindowedProgram, AltEnterSwitchesToAWindowAndBackOncePerPressAndTakesNoScreenshot) {
+    const Place screen = {0, 0, 800, 600};
+    const Place window = {80, 60, 640, 480};  // the display's size, centred
+    const Place frame = {144, 172, 512, 256}; // the frame's place in the display, (64, 112)
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_EQ(WaitForPlace(screen), screen);
+    PressKey("alt+Return");
+    EXPECT_EQ(WaitForPlace(window), window);
+    ExpectPictureIn(frame, 1);
+    PressKey("Alt_R+Return");
+    EXPECT_EQ(WaitForPlace(screen), screen);
+    ExpectPictureIn(frame, 1);
+    // Enter held repeats, with Alt and, once Alt is let go, without: one switch, no Return.
+    EXPECT_EQ(SizeChangesDuring(
+                  [&] { Type("keydown alt+Return sleep 1.2 keyup Alt_L sleep 0.8 keyup Return"); }),
+              1);
+    EXPECT_EQ(WaitForPlace(window), window);
+    PressKey("Escape");
+    EXPECT_EQ(WaitForExit(demo_, std::chrono::seconds(20)), 0);
+    demo_ = 0;
+    EXPECT_FALSE(fs::exists("grab_1.bmp"));
+}
+
+// The windowed configuration: a window of the frame's size at the desktop's top-left corner.
+class WindowedConfigurationProgram : public WindowedProgram {
+  protected:
+    WindowedConfigurationProgram() {
+        program_ = kDemo + "-windowed";
+        screen_ = "1280x720x24"; // room for the frame twice its size
+    }
+};
+
+TEST_F(WindowedConfigurationProgram, AltEnterShowsTheWindowOnTheWholeScreenAndBack) {
+    const Place screen = {0, 0, 1280, 720};
+    const Place window = {3, 22, 512, 256}; // the client area inside the border and caption
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_EQ(WaitForPlace(window), window);
+    ExpectPictureIn(window, 1);
+    PressKey("alt+Return");
+    EXPECT_EQ(WaitForPlace(screen), screen);
+    ExpectPictureIn({128, 104, 1024, 512}, 2);
+    PressKey("alt+Return");
+    EXPECT_EQ(WaitForPlace(window), window);
+    ExpectPictureIn(window, 1);
+    PressKey("Escape");
     EXPECT_EQ(WaitForExit(demo_, std::chrono::seconds(20)), 0);
     demo_ = 0;
 }

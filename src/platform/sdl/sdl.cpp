@@ -5,6 +5,8 @@
 // desktop mode), letterboxed and scaled with nearest-neighbour, by whole multiples where they
 // fit. The windowed configuration keeps an emulated desktop in memory, so the program's own
 // windowed copy runs as written, and shows what lies under the window's client area.
+// Alt+Enter switches either configuration between the whole desktop and a window: the picture
+// is the same in both, only its place and scale on the screen change.
 // Presentation waits for vertical sync and is capped at 60 frames per second.
 #include "platform/backend.h"
 
@@ -29,6 +31,9 @@ struct SdlState {
     int textureWidth = 0;
     int textureHeight = 0;
     bool exclusive = false;
+    bool fullScreen = false;            // the window covers the desktop now
+    SDL_Rect windowedClient{};          // the client area's place on the desktop when in a window
+    bool switchKeyHeld = false;         // Enter went down with Alt and is not released yet
     std::vector<uint32_t> clientPixels; // windowed: the desktop under the client area
     Uint64 nextPresent = 0;             // earliest counter value for the next present
     SDL_AudioDeviceID audioDevice = 0;
@@ -117,6 +122,36 @@ void PaceFrame() {
     sdl.nextPresent = (now > sdl.nextPresent + period) ? now + period : sdl.nextPresent + period;
 }
 
+// Makes the window a borderless one over the whole display it is on, in full-screen desktop
+// mode. It is placed and sized by hand first, so that it covers the screen even where no window
+// manager acts on the full-screen request.
+void CoverDesktop() {
+    SDL_Rect screen;
+    if (SDL_GetDisplayBounds(std::max(0, SDL_GetWindowDisplayIndex(sdl.window)), &screen) == 0) {
+        SDL_SetWindowBordered(sdl.window, SDL_FALSE);
+        SDL_SetWindowPosition(sdl.window, screen.x, screen.y);
+        SDL_SetWindowSize(sdl.window, screen.w, screen.h);
+    }
+    SDL_SetWindowFullscreen(sdl.window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    sdl.fullScreen = true;
+}
+
+// Alt+Enter: from full screen to a captioned window with the client area it had before (in the
+// full-screen configuration, the 640 x 480 display centred on the desktop), or back.
+void SwitchFullScreen() {
+    if (!sdl.fullScreen) {
+        SDL_GetWindowPosition(sdl.window, &sdl.windowedClient.x, &sdl.windowedClient.y);
+        SDL_GetWindowSize(sdl.window, &sdl.windowedClient.w, &sdl.windowedClient.h);
+        CoverDesktop();
+        return;
+    }
+    SDL_SetWindowFullscreen(sdl.window, 0);
+    SDL_SetWindowBordered(sdl.window, SDL_TRUE);
+    SDL_SetWindowSize(sdl.window, sdl.windowedClient.w, sdl.windowedClient.h);
+    SDL_SetWindowPosition(sdl.window, sdl.windowedClient.x, sdl.windowedClient.y);
+    sdl.fullScreen = false;
+}
+
 void AudioCallback(void*, Uint8* stream, int length) {
     sdl.audioFill(reinterpret_cast<int16_t*>(stream), length / 4);
 }
@@ -131,14 +166,21 @@ bool CreateNativeWindow(const char* title, DWORD style, int x, int y, int width,
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
     const bool captioned = (style & WS_CAPTION) != 0;
     if (captioned) {
-        sdl.window = SDL_CreateWindow(title, x + kBorder, y + kCaption, width - 2 * kBorder,
-                                      height - kCaption - kBorder, SDL_WINDOW_SHOWN);
+        sdl.windowedClient = {x + kBorder, y + kCaption, width - 2 * kBorder,
+                              height - kCaption - kBorder};
+        sdl.window = SDL_CreateWindow(title, sdl.windowedClient.x, sdl.windowedClient.y,
+                                      sdl.windowedClient.w, sdl.windowedClient.h, SDL_WINDOW_SHOWN);
+        sdl.fullScreen = false;
     } else {
         // The full-screen display: a borderless window the size of the screen, made
         // full-screen from the start, so it covers the screen even where no window manager
-        // would resize it (the 640 x 480 picture is letterboxed into it).
+        // would resize it (the 640 x 480 picture is letterboxed into it). Alt+Enter takes it
+        // to a window of the display's own size, centred on the screen.
+        sdl.windowedClient = {x, y, width, height};
         SDL_DisplayMode screen;
         if (SDL_GetDesktopDisplayMode(0, &screen) == 0) {
+            sdl.windowedClient.x = (screen.w - width) / 2;
+            sdl.windowedClient.y = (screen.h - height) / 2;
             x = 0;
             y = 0;
             width = screen.w;
@@ -147,6 +189,7 @@ bool CreateNativeWindow(const char* title, DWORD style, int x, int y, int width,
         sdl.window = SDL_CreateWindow(title, x, y, width, height,
                                       SDL_WINDOW_SHOWN | SDL_WINDOW_BORDERLESS |
                                           SDL_WINDOW_FULLSCREEN_DESKTOP);
+        sdl.fullScreen = true;
     }
     if (!sdl.window)
         return false;
@@ -179,8 +222,11 @@ void DestroyNativeWindow() {
 POINT ClientOrigin() {
     POINT origin = {0, 0};
     if (sdl.window && !sdl.exclusive) {
-        int x = 0, y = 0;
-        SDL_GetWindowPosition(sdl.window, &x, &y);
+        // Switched to full screen, the windowed configuration keeps drawing where its window
+        // was, and that part of the desktop is what covers the screen.
+        int x = sdl.windowedClient.x, y = sdl.windowedClient.y;
+        if (!sdl.fullScreen)
+            SDL_GetWindowPosition(sdl.window, &x, &y);
         origin = {x, y};
     }
     return origin;
@@ -207,11 +253,27 @@ void PumpEvents() {
             }
             break;
         case SDL_KEYDOWN: {
+            const bool enter =
+                event.key.keysym.sym == SDLK_RETURN || event.key.keysym.sym == SDLK_KP_ENTER;
+            if (enter && (event.key.keysym.mod & KMOD_ALT)) {
+                // Alt+Enter is the window's own business (on Windows a system key), never
+                // Return: it switches once per press, however long Enter is held.
+                if (!event.key.repeat)
+                    SwitchFullScreen();
+                sdl.switchKeyHeld = true;
+                break;
+            }
+            if (enter && event.key.repeat && sdl.switchKeyHeld)
+                break; // Alt let go first: the switching press goes on repeating
             // Held keys repeat, as on Windows; bit 30 of lParam marks a repeat.
             LPARAM flags = 1 | (event.key.repeat ? (LPARAM{1} << 30) : 0);
             PostWindowMessage(WM_KEYDOWN, VirtualKeyOf(event.key.keysym.sym), flags);
             break;
         }
+        case SDL_KEYUP:
+            if (event.key.keysym.sym == SDLK_RETURN || event.key.keysym.sym == SDLK_KP_ENTER)
+                sdl.switchKeyHeld = false;
+            break;
         default:
             break;
         }
@@ -227,8 +289,8 @@ DesktopFormat Desktop() {
 
 void EnterExclusiveMode() {
     sdl.exclusive = true;
-    if (sdl.window)
-        SDL_SetWindowFullscreen(sdl.window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    if (sdl.window && !sdl.fullScreen)
+        CoverDesktop();
 }
 
 long FullScreenPitch() {
@@ -248,8 +310,9 @@ void ShowPicture(const uint8_t* pixels, long pitch, int width, int height) {
         SDL_UpdateTexture(sdl.texture, nullptr, pixels, static_cast<int>(pitch));
     } else {
         // The part of the desktop under the client area, black where it leaves the desktop.
-        int clientWidth = 0, clientHeight = 0;
-        SDL_GetWindowSize(sdl.window, &clientWidth, &clientHeight);
+        int clientWidth = sdl.windowedClient.w, clientHeight = sdl.windowedClient.h;
+        if (!sdl.fullScreen)
+            SDL_GetWindowSize(sdl.window, &clientWidth, &clientHeight);
         if (clientWidth <= 0 || clientHeight <= 0 || !EnsureTexture(clientWidth, clientHeight))
             return;
         POINT origin = ClientOrigin();
