@@ -17,6 +17,10 @@ Demo* theDemo = nullptr;
 
 namespace {
 
+// The program's own icon in its resources (src/platform/windows/demo.rc.in), for the task bar
+// and the Alt+Tab list; a program built without it gets the system's default icon.
+constexpr WORD kProgramIcon = 1;
+
 // Before the entry point: a file left by an earlier tool is removed. A missing file, or one that
 // cannot be deleted, is no error.
 const bool snifferRemoved = (std::remove("sniffer.txt"), true);
@@ -51,7 +55,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     windowClass.cbClsExtra = 0;
     windowClass.cbWndExtra = 0;
     windowClass.hInstance = instance;
-    windowClass.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
+    windowClass.hIcon = LoadIcon(instance, MAKEINTRESOURCE(kProgramIcon));
     windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
     windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
     windowClass.lpszMenuName = nullptr;

@@ -7,9 +7,10 @@
 # demo-windowed.exe (the windowed configuration) is taken from beside it. The X server is Xvfb
 # with a 640 x 480 screen, the only size on which Wine's DirectDraw grants the show's display
 # mode, then with a 1024 x 768 one, where that mode is refused and the windowed copy meets a row
-# pitch of 4096 bytes. Before that, what the program imports and how its vector code uses the
-# stack (vector_moves.sh) are read from the file. Screenshots stay in BUILD_DIR/program-test.
-# Prints one line per check and ends with 1 if any failed.
+# pitch of 4096 bytes. Before that, what the program imports, how its vector code uses the stack
+# (vector_moves.sh) and its icon and version information (resources.sh) are read from the file.
+# Screenshots stay in BUILD_DIR/program-test. Prints one line per check and ends with 1 if any
+# failed.
 set -uo pipefail
 
 build="$(cd "${1:?usage: $0 BUILD_DIR}" && pwd)"
@@ -170,6 +171,8 @@ check "demo.exe takes waveOutOpen from winmm.dll" imports winmm.dll waveOutOpen
 x86="$(dirname "$build")/windows-x86"
 [ -f "$x86/demo.exe" ] || x86=""
 bash "$root/tests/windows/vector_moves.sh" "$build" ${x86:+"$x86"} || failures=$((failures + 1))
+# Both programs carry the icon and the version information (in both builds).
+bash "$root/tests/windows/resources.sh" "$build" ${x86:+"$x86"} || failures=$((failures + 1))
 
 echo "== A 640 x 480 screen"
 start_x 640x480
