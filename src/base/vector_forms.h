@@ -9,8 +9,8 @@
 //         AddRowsPlain, X86_FORM(AddRowsSse2), X86_FORM(AddRowsAvx2), X86_FORM(AddRowsAvx512)};
 //     addRows.Current()(source, ...);
 //
-// The table is filled before any code runs (it is a constant), so it may be used from static
-// constructors.
+// The table is a constant, filled before any code runs, so it may be used from static
+// constructors too.
 #pragma once
 
 #include "base/cpu.h"
@@ -26,14 +26,16 @@
 template <class Function> class VectorForms {
   public:
     constexpr VectorForms(Function plain, Function sse2, Function avx2, Function avx512)
-        : forms_{plain, sse2, avx2, avx512} {
-        for (int level = 1; level < kVectorLevelCount; ++level)
-            if (forms_[level] == nullptr)
-                forms_[level] = forms_[level - 1];
-    }
+        : forms_{plain, sse2, avx2, avx512} {}
 
-    // The form for the level in use.
-    Function Current() const { return forms_[static_cast<int>(CurrentVectorLevel())]; }
+    // The form for the level in use: its own, or the best one below it (the plain form at the
+    // bottom is always there).
+    Function Current() const {
+        int level = static_cast<int>(CurrentVectorLevel());
+        while (forms_[level] == nullptr)
+            --level;
+        return forms_[level];
+    }
 
   private:
     Function forms_[kVectorLevelCount];
