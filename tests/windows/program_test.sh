@@ -7,10 +7,11 @@
 # demo-windowed.exe (the windowed configuration) is taken from beside it. The X server is Xvfb
 # with a 640 x 480 screen, the only size on which Wine's DirectDraw grants the show's display
 # mode, then with a 1024 x 768 one, where that mode is refused and the windowed copy meets a row
-# pitch of 4096 bytes. Before that, what the program imports, how its vector code uses the stack
-# (vector_moves.sh) and its icon and version information (resources.sh) are read from the file.
-# Screenshots stay in BUILD_DIR/program-test. Prints one line per check and ends with 1 if any
-# failed.
+# pitch of 4096 bytes. On the first, the show also goes through Alt+Tab away and back
+# (alt_tab.c, built here). Before that, what the program imports, how its vector code uses the
+# stack (vector_moves.sh) and its icon and version information (resources.sh) are read from the
+# file. Screenshots stay in BUILD_DIR/program-test. Prints one line per check and ends with 1 if
+# any failed.
 set -uo pipefail
 
 build="$(cd "${1:?usage: $0 BUILD_DIR}" && pwd)"
@@ -193,6 +194,26 @@ check "grab_1.bmp is a 512 x 256 picture of many colours" is_frame_picture "$sho
 xdotool key Escape
 wait_demo
 check "Escape ends the show with exit code 0 (was $exit_code)" equals "$exit_code" 0
+
+# Alt+Tab to another program takes the display from the show, whose surfaces are lost; back in
+# the show, it restores them and draws again, the border around the frame black.
+fresh_show
+start_demo demo.exe
+wait_for_picture alt-tab-1 512x256+64+112
+check "alt_tab.c builds" x86_64-w64-mingw32-gcc -O2 -o "$out/alt_tab.exe" \
+    "$root/tests/windows/alt_tab.c" -luser32
+check "Alt+Tab away from the show for 2 s, and back" timeout 60 "$wine" "$out/alt_tab.exe" 2000
+sleep 1
+shot alt-tab-2
+sleep 1.5
+shot alt-tab-3
+check "after Alt+Tab: the show draws again" \
+    test "$(differing "$out/alt-tab-2.png" 512x256+64+112 "$out/alt-tab-3.png" 512x256+64+112)" -gt 100
+check "after Alt+Tab: nothing is drawn outside the frame" \
+    equals "$(brightest "$out/alt-tab-3.png" 640x112+0+0)$(brightest "$out/alt-tab-3.png" 64x256+0+112)$(brightest "$out/alt-tab-3.png" 64x256+576+112)$(brightest "$out/alt-tab-3.png" 640x112+0+368)" 0000
+xdotool key Escape
+wait_demo
+check "after Alt+Tab: Escape ends with 0 (was $exit_code)" equals "$exit_code" 0
 
 fresh_show
 rm "$show/data/mirel.xm"
