@@ -1,7 +1,9 @@
 // demo-render: frames and music written in step, equal to what the show presents, and videos.
 #include "platform/headless/headless.h"
 #include "process_capture.h"
+#include "render/flash.h"
 #include "render/manifest.h"
+#include "render/note.h"
 #include "render/render.h"
 #include "render/sheet.h"
 #include "run_folder.h"
@@ -11,6 +13,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <vector>
 
 namespace {
@@ -112,6 +116,12 @@ TEST(Render, WritesAVideoOfTheRightLength) {
     EXPECT_NEAR(std::atof(audio.c_str() + 4), 1.0, 0.05);
     EXPECT_FALSE(fs::exists("clip.mp4.audio.m4a")); // the temporary files are gone
     EXPECT_FALSE(fs::exists("clip.mp4.video.mp4"));
+    EXPECT_FALSE(fs::exists("clip.mp4.chapters.txt"));
+    // The one scene the second shows is its one chapter.
+    ASSERT_EQ(std::system("ffprobe -v error -show_entries chapter=end_time:chapter_tags=title "
+                          "-of default=nw=1:nk=1 clip.mp4 > chapters.txt"),
+              0);
+    EXPECT_EQ(ReadFileBytes("chapters.txt"), "1.000000\n1 particle swarm\n");
 
     // A lossless video holds the pictures exactly, in the right colours on machines of either
     // byte order: its first picture, decoded, is the first one the show presents.
@@ -177,6 +187,9 @@ TEST(Render, RefusesOptionsItCannotHonour) {
         {"--hashes", "show.frames", "--bench"}, // the manifest needs the music
         {"--compare", "a.frames"},
         {"--compare", "a.frames", "b.frames", "--quiet"},
+        {"--flash-check", "--bench"},
+        {"--note", "README.md"}, // the note needs the check's verdict
+        {"--flash-check", "--check-note", "README.md", "--to", "60"}, // a note for a part
     };
     for (const auto& arguments : refused) {
         render::Options options;
@@ -390,6 +403,166 @@ TEST(Render, ContactSheetThumbnailsAreHalfFramesInRowsWithLabels) {
     };
     EXPECT_EQ(bigEndian(16), sheet.Width());
     EXPECT_EQ(bigEndian(20), sheet.Height());
+}
+
+// A picture of the display size, one colour inside a rectangle and another around it.
+std::vector<uint32_t> Patch(int left, int top, int width, int height, uint32_t inside,
+                            uint32_t outside) {
+    std::vector<uint32_t> picture(640 * 480, outside);
+    for (int y = top; y < top + height; y++)
+        std::fill_n(picture.begin() + y * 640 + left, width, inside);
+    return picture;
+}
+
+// Two seconds at 24 frames per second of pictures made by `picture(frame)`.
+render::FlashAnalysis Analyse(const std::function<std::vector<uint32_t>(int frame)>& picture) {
+    render::FlashAnalysis analysis(640, 480, 24);
+    for (int frame = 0; frame < 48; frame++)
+        analysis.AddPicture(picture(frame).data(), 640);
+    return analysis;
+}
+
+TEST(Render, FlashCheckAppliesTheGeneralAndRedThresholds) {
+    EXPECT_DOUBLE_EQ(render::RelativeLuminance(0xFFFFFF), 1.0);
+    EXPECT_NEAR(render::RelativeLuminance(0x808080), 0.2159, 0.0001);
+    EXPECT_TRUE(render::IsSaturatedRed(0xCC3300));  // 204 / 255 = 0.8
+    EXPECT_FALSE(render::IsSaturatedRed(0xCB3300)); // 203 / 254
+    EXPECT_FALSE(render::IsSaturatedRed(0x000000));
+
+    struct Case {
+        const char* name;
+        int left, top, width, height; // the part that changes
+        uint32_t on, off;
+        int framesPerState; // 3: four flashes a second at 24 fps
+        bool generalFails, redFails;
+    };
+    const Case cases[] = {
+        {"full frame black and white, 4 a second", 0, 0, 640, 480, 0xFFFFFF, 0, 3, true, false},
+        {"full frame black and white, 2 a second", 0, 0, 640, 480, 0xFFFFFF, 0, 6, false, false},
+        {"a small square, 12 a second", 300, 200, 80, 80, 0xFFFFFF, 0, 1, false, false},
+        {"33 blocks (8,448 pixels)", 160, 160, 176, 48, 0xFFFFFF, 0, 3, false, false},
+        {"36 blocks (9,216 pixels)", 160, 160, 192, 48, 0xFFFFFF, 0, 3, true, false},
+        {"darker state at 0.85", 0, 0, 640, 480, 0xFFFFFF, 0xEDEDED, 3, false, false},
+        {"steps of 0.07, 12 a second", 0, 0, 640, 480, 0x808080, 0x6A6A6A, 1, false, false},
+        {"saturated red and grey of its luminance", 0, 0, 640, 480, 0xFF0000, 0x808080, 3, false,
+         true},
+    };
+    for (const Case& c : cases) {
+        const render::FlashAnalysis analysis = Analyse([&c](int frame) {
+            return Patch(c.left, c.top, c.width, c.height,
+                         frame / c.framesPerState % 2 ? c.on : c.off, 0);
+        });
+        bool generalFails = false, redFails = false;
+        for (const render::FlashSecond& second : analysis.FailingSeconds()) {
+            generalFails = generalFails || second.general.Fails();
+            redFails = redFails || second.red.Fails();
+        }
+        EXPECT_EQ(generalFails, c.generalFails) << c.name;
+        EXPECT_EQ(redFails, c.redFails) << c.name;
+    }
+
+    // The report and the note name the failing seconds: a whole field (14 x 10 blocks of 16)
+    // flashing; the first second has seven changes, the periods that end in the next eight.
+    const render::FlashAnalysis flashing =
+        Analyse([](int frame) { return Patch(0, 0, 640, 480, frame / 3 % 2 ? 0xFFFFFF : 0, 0); });
+    ASSERT_EQ(flashing.FailingSeconds().size(), 1u);
+    EXPECT_EQ(flashing.FailingSeconds()[0].general.flashes, 4);
+    EXPECT_EQ(flashing.FailingSeconds()[0].general.area, 224 * 160);
+    const std::string report = render::DescribeFlashes(flashing, 60.0, nullptr);
+    EXPECT_NE(report.find("1:01"), std::string::npos) << report;
+    EXPECT_NE(report.find("flash check: fails in 1 second (1:01)"), std::string::npos) << report;
+    EXPECT_NE(render::FlashNote(flashing, 60.0)
+                  .find("general-flash thresholds of WCAG 2.2"
+                        " (success criterion 2.3.1) at 1:01"),
+              std::string::npos);
+}
+
+TEST(Render, FlashNoteGoesBetweenTheMarkersOfEachKindOfFile) {
+    TempWorkingDirectory folder;
+    const std::string note = "Photosensitivity: a <short> note & one that is long enough to be "
+                             "wrapped at the width of each kind of file, which is about a hundred "
+                             "columns for most of them.";
+    struct Case {
+        const char* path;
+        const char* firstLine; // of the block, at most 100 or 95 (.txt) columns
+    };
+    const Case cases[] = {
+        {"a.md", "Photosensitivity: a <short> note & one that is long enough to be wrapped at the "
+                 "width of each kind\n"},
+        {"a.txt", "Photosensitivity: a <short> note & one that is long enough to be wrapped at the "
+                  "width of each\n"},
+        {"a.html", "  Photosensitivity: a &lt;short&gt; note &amp; one that is long enough to be "
+                   "wrapped at the width of\n"},
+        {"a.xml", "  <p>Photosensitivity: a &lt;short&gt; note &amp; one that is long enough to "
+                  "be wrapped at the width\n"},
+    };
+    for (const Case& c : cases) {
+        const std::string indent =
+            fs::path(c.path).extension() == ".md" || fs::path(c.path).extension() == ".txt" ? ""
+                                                                                            : "  ";
+        const std::string before = "text before\n" + indent + "<!-- flash-note:begin -->\n";
+        const std::string after = indent + "<!-- flash-note:end -->\ntext after\n";
+        std::ofstream(c.path) << before << "an old note\n" << after;
+        bool current = true;
+        std::string error;
+        ASSERT_TRUE(
+            render::UpdateNoteFile(c.path, note, render::NoteAction::kCompare, &current, &error))
+            << error;
+        EXPECT_FALSE(current) << c.path;
+        ASSERT_TRUE(
+            render::UpdateNoteFile(c.path, note, render::NoteAction::kWrite, &current, &error))
+            << error;
+        const std::string text = ReadFileBytes(c.path);
+        EXPECT_EQ(text.substr(0, before.size() + std::string(c.firstLine).size()),
+                  before + c.firstLine);
+        EXPECT_EQ(text.substr(text.size() - after.size()), after) << c.path;
+        ASSERT_TRUE(
+            render::UpdateNoteFile(c.path, note, render::NoteAction::kCompare, &current, &error));
+        EXPECT_TRUE(current) << c.path;
+    }
+    // A file without markers is refused and left alone; a new file gets markers and the note.
+    std::ofstream("plain.md") << "no markers\n";
+    bool current = false;
+    std::string error;
+    EXPECT_FALSE(
+        render::UpdateNoteFile("plain.md", note, render::NoteAction::kWrite, &current, &error));
+    EXPECT_NE(error.find("flash-note:begin"), std::string::npos) << error;
+    EXPECT_EQ(ReadFileBytes("plain.md"), "no markers\n");
+    EXPECT_FALSE(
+        render::UpdateNoteFile("new.xml", note, render::NoteAction::kCompare, &current, &error));
+    ASSERT_TRUE(
+        render::UpdateNoteFile("new.xml", note, render::NoteAction::kWrite, &current, &error));
+    ASSERT_TRUE(
+        render::UpdateNoteFile("new.xml", note, render::NoteAction::kCompare, &current, &error));
+    EXPECT_TRUE(current);
+}
+
+TEST(Render, VideoChaptersAreTheSixScenesCutToTheVideo) {
+    struct Case {
+        double first, duration;
+        std::vector<std::string> chapters; // "title start end"
+    };
+    const Case cases[] = {
+        {0.0,
+         180.0 + 1.0 / 60,
+         {"1 particle swarm 0 35", "2 mirrored object 35 60", "3 ball 60 75",
+          "4 rippled plane 75 90", "5 planes, cylinder 90 122",
+          "6 rotozoom, end logo 122 180.017"}},
+        {30.0, 35.0, {"1 particle swarm 0 5", "2 mirrored object 5 30", "3 ball 30 35"}},
+        {125.0, 10.0, {"6 rotozoom, end logo 0 10"}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> chapters;
+        for (const render::Chapter& chapter : render::VideoChapters(c.first, c.duration)) {
+            char times[64];
+            std::snprintf(times, sizeof(times), " %g %g", chapter.start, chapter.end);
+            chapters.push_back(chapter.title + times);
+        }
+        EXPECT_EQ(chapters, c.chapters) << c.first;
+    }
+    EXPECT_EQ(
+        render::ChapterMetadata({{"a=b;#c", 1.0, 2.5}}),
+        ";FFMETADATA1\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=1000\nEND=2500\ntitle=a\\=b\\;\\#c\n");
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 #include "render/render.h"
 
+#include "render/flash.h"
 #include "render/manifest.h"
+#include "render/note.h"
 #include "render/sheet.h"
 
 #include "mkdata/byte_writer.h"
@@ -235,6 +237,8 @@ class Renderer {
     void WriteFrame(const headless::Picture& picture);
     int Finish(int showCode);
     int FinishManifest();
+    int FinishFlashCheck();
+    bool WriteChapters();
     void PrintProgress(bool last);
     void PrintBench(double wallSeconds) const;
 
@@ -252,6 +256,9 @@ class Renderer {
     std::FILE* video_ = nullptr;
     std::unique_ptr<VideoWriter> videoWriter_;
     std::unique_ptr<ContactSheet> sheet_;
+    std::unique_ptr<FlashAnalysis> flash_;
+    double firstWritten_ = 0.0; // the scene clock of the first frame written or checked
+    std::string chaptersTemp_;
     std::string videoTemp_;
     std::string audioTemp_;
     bool outputFailed_ = false;
@@ -286,6 +293,7 @@ bool Renderer::OpenOutputs() {
         const bool lossless = fs::path(options_.videoPath).extension() == ".mkv";
         videoTemp_ = options_.videoPath + ".video" + (lossless ? ".mkv" : ".mp4");
         audioTemp_ = options_.videoPath + ".audio" + (lossless ? ".mka" : ".m4a");
+        chaptersTemp_ = options_.videoPath + ".chapters.txt";
         const std::string codec = lossless               ? "-c:v ffv1 -level 3"
                                   : options_.bestQuality ? kBestVideoCodec
                                                          : kFastVideoCodec;
@@ -362,11 +370,17 @@ void Renderer::OnPresent(const headless::Picture& picture) {
     }
 
     const bool writing = t >= options_.from;
+    if (writing && written_ == 0)
+        firstWritten_ = t;
+    if (writing && flash_) {
+        flash_->AddPicture(reinterpret_cast<const uint32_t*>(picture.pixels), picture.pitch / 4);
+        written_++;
+    }
     if (writing && hashing_) {
         const uint8_t* frame = picture.pixels + kFrameTop * picture.pitch + kFrameLeft * 4;
         manifest_.frames.push_back({index, t, HashFrame(frame, picture.pitch)});
     }
-    if (!options_.bench) {
+    if (!options_.bench && !flash_) {
         // The music of this frame's 1/fps seconds, whether the frame is written or not.
         const long long first =
             static_cast<long long>(index) * sampleRate_ / options_.framesPerSecond;
@@ -460,10 +474,12 @@ int Renderer::Finish(int showCode) {
         }
     }
     if (!options_.videoPath.empty() && !outputFailed_) {
-        const std::string command = Quoted(options_.ffmpeg) + " -y -loglevel error -i " +
-                                    Quoted(videoTemp_) + " -i " + Quoted(audioTemp_) + " -c copy " +
-                                    Quoted(options_.videoPath);
-        if (std::system(command.c_str()) != 0) {
+        // The chapters come from a metadata file given as a third input.
+        const std::string command =
+            Quoted(options_.ffmpeg) + " -y -loglevel error -i " + Quoted(videoTemp_) + " -i " +
+            Quoted(audioTemp_) + " -i " + Quoted(chaptersTemp_) +
+            " -map 0 -map 1 -map_chapters 2 -c copy " + Quoted(options_.videoPath);
+        if (!WriteChapters() || std::system(command.c_str()) != 0) {
             std::fprintf(stderr, "demo-render: ffmpeg could not write %s\n",
                          options_.videoPath.c_str());
             code = 2;
@@ -473,6 +489,7 @@ int Renderer::Finish(int showCode) {
         std::error_code ignored;
         fs::remove(videoTemp_, ignored);
         fs::remove(audioTemp_, ignored);
+        fs::remove(chaptersTemp_, ignored);
     }
     if (sheet_) {
         std::string error;
@@ -488,6 +505,55 @@ int Renderer::Finish(int showCode) {
         code = FinishManifest();
     if (options_.bench)
         PrintBench(wallSeconds);
+    if (flash_ && code == 0)
+        code = FinishFlashCheck();
+    return code;
+}
+
+bool Renderer::WriteChapters() {
+    const std::string text = ChapterMetadata(
+        VideoChapters(firstWritten_, static_cast<double>(written_) / options_.framesPerSecond));
+    std::FILE* file = std::fopen(chaptersTemp_.c_str(), "wb");
+    const bool written = file && std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    return file && std::fclose(file) == 0 && written;
+}
+
+int Renderer::FinishFlashCheck() {
+    std::fputs(DescribeFlashes(*flash_, firstWritten_,
+                               [](double seconds) { return kShowParts[ShowPartOf(seconds)].name; })
+                   .c_str(),
+               stdout);
+    const std::string note = FlashNote(*flash_, firstWritten_);
+    int code = flash_->FailingSeconds().empty() ? 0 : kFlashFails;
+    bool differs = false;
+    for (const std::string& path : options_.notePaths) {
+        bool current = false;
+        std::string error;
+        if (!UpdateNoteFile(path, note, NoteAction::kWrite, &current, &error)) {
+            std::fprintf(stderr, "demo-render: %s\n", error.c_str());
+            return 2;
+        }
+        std::printf("photosensitivity note: written to %s\n", path.c_str());
+    }
+    for (const std::string& path : options_.checkNotePaths) {
+        bool current = false;
+        std::string error;
+        if (!UpdateNoteFile(path, note, NoteAction::kCompare, &current, &error)) {
+            std::fprintf(stderr, "demo-render: %s\n", error.c_str());
+            return 2;
+        }
+        if (!current)
+            std::printf("photosensitivity note: %s differs from the check's; "
+                        "demo-render --flash-check --note %s writes it\n",
+                        path.c_str(), path.c_str());
+        differs = differs || !current;
+    }
+    if (!options_.checkNotePaths.empty()) {
+        code = differs ? kNoteDiffers : 0;
+        if (!differs)
+            std::printf("photosensitivity note: up to date in %zu files\n",
+                        options_.checkNotePaths.size());
+    }
     return code;
 }
 
@@ -536,6 +602,9 @@ int Renderer::Run() {
     expectedFrames_ = static_cast<long>(std::ceil(lastTime * options_.framesPerSecond)) + 1;
     if (!OpenOutputs())
         return 2;
+    if (options_.flashCheck)
+        flash_ = std::make_unique<FlashAnalysis>(kDisplayWidth, kDisplayHeight,
+                                                 options_.framesPerSecond);
 
     headless::SetPresentHook([this](const headless::Picture& picture) { OnPresent(picture); });
     start_ = lastFrame_ = lastProgress_ = WallClock::now();
@@ -709,6 +778,23 @@ const OptionRow kOptionTable[] = {
          return (ParseNumber(values[0], &every) && every >= 0.5 && every <= kShowEnd) ||
                 line.Refuse("--every takes a number of seconds from 0.5 to 180");
      }},
+    {"--flash-check", 0, "--flash-check",
+     "no files: every frame against WCAG 2.2's general and red flash\nthresholds; exit code 5 "
+     "when a second fails",
+     SetSwitch<&Options::flashCheck, true>},
+    {"--note", 1, "--note FILE",
+     "with --flash-check: writes the photosensitivity note between\nFILE's flash-note marker "
+     "lines (a new FILE: the note alone)",
+     [](CommandLine& line, const std::string* values) {
+         line.options->notePaths.push_back(values[0]);
+         return true;
+     }},
+    {"--check-note", 1, "--check-note FILE",
+     "with --flash-check: exit code 6 when FILE's note differs from\nthe check's, else 0",
+     [](CommandLine& line, const std::string* values) {
+         line.options->checkNotePaths.push_back(values[0]);
+         return true;
+     }},
     {"--progress", 0, "--progress",
      "a progress line on standard error (default when it is a terminal)",
      SetSwitch<&Options::progress, true>},
@@ -742,6 +828,15 @@ bool CheckTogether(CommandLine& line) {
             "--hashes and --check render the music too: leave out --bench and --sheet");
     if (!options.comparePaths[0].empty() && line.words != 3)
         return line.Refuse("--compare takes two manifests and no other option");
+    if (options.flashCheck && (options.bench || writing || !options.sheetPath.empty() || hashing))
+        return line.Refuse("--flash-check only looks at the pictures: leave out --bench, "
+                           "--video, --frames, --sheet, --hashes and --check");
+    const bool notes = !options.notePaths.empty() || !options.checkNotePaths.empty();
+    if (notes && !options.flashCheck)
+        return line.Refuse("--note and --check-note take the verdict of --flash-check: give it");
+    if (notes && (options.from != 0.0 || options.to != Options().to || !options.keys.empty()))
+        return line.Refuse("the photosensitivity note is about the whole show: leave out "
+                           "--from, --to and --keys");
     if (line.everyGiven && options.sheetPath.empty())
         return line.Refuse("--every spaces the thumbnails of --sheet: give --sheet too");
     const CaptureRequest& capture = options.capture;
@@ -751,7 +846,52 @@ bool CheckTogether(CommandLine& line) {
     return MakeCaptureGeometry(capture, &options.geometry, line.error);
 }
 
+// A chapter title as ffmpeg's metadata file takes it: '=', ';', '#', '\\' and line ends escaped.
+std::string MetadataEscaped(const std::string& text) {
+    std::string escaped;
+    for (char c : text) {
+        if (c == '=' || c == ';' || c == '#' || c == '\\' || c == '\n')
+            escaped += '\\';
+        escaped += c;
+    }
+    return escaped;
+}
+
 } // namespace
+
+std::vector<Chapter> VideoChapters(double first, double duration) {
+    std::vector<Chapter> chapters;
+    const double videoEnd = first + duration;
+    double start = 0.0;
+    for (int i = 0; i < kShowPartCount;) {
+        // The parts of one scene share the number their names begin with.
+        const std::string name = kShowParts[i].name;
+        const std::string number = name.substr(0, name.find(' ') + 1);
+        std::string title = name;
+        int next = i + 1;
+        for (; next < kShowPartCount && std::string(kShowParts[next].name).rfind(number, 0) == 0;
+             ++next)
+            title += ", " + std::string(kShowParts[next].name).substr(number.size());
+        // The last scene runs to the video's end, even past the show's.
+        const double end = next == kShowPartCount ? videoEnd : kShowParts[next - 1].end;
+        if (end > first && start < videoEnd)
+            chapters.push_back(
+                {title, std::max(start, first) - first, std::min(end, videoEnd) - first});
+        start = end;
+        i = next;
+    }
+    return chapters;
+}
+
+std::string ChapterMetadata(const std::vector<Chapter>& chapters) {
+    std::string text = ";FFMETADATA1\n";
+    for (const Chapter& chapter : chapters)
+        text += "[CHAPTER]\nTIMEBASE=1/1000\nSTART=" +
+                std::to_string(std::llround(chapter.start * 1000)) +
+                "\nEND=" + std::to_string(std::llround(chapter.end * 1000)) +
+                "\ntitle=" + MetadataEscaped(chapter.title) + "\n";
+    return text;
+}
 
 std::string Usage() {
     std::string usage =

@@ -38,7 +38,10 @@ struct Options {
     std::string comparePaths[2]; // --compare: two manifests compared, nothing rendered
     bool levelGiven = false;     // --simd: the vector level to use instead of the processor's
     VectorLevel level = VectorLevel::kPlain;
-    bool progress = false; // a progress line on standard error
+    bool flashCheck = false;                 // every frame against the flash thresholds
+    std::vector<std::string> notePaths;      // --note: files whose photosensitivity note to write
+    std::vector<std::string> checkNotePaths; // --check-note: files whose note to compare
+    bool progress = false;                   // a progress line on standard error
     std::string ffmpeg = "ffmpeg";
 };
 
@@ -51,9 +54,31 @@ std::string Usage();
 // Exit code of --check and --compare when a picture differs from the manifest's.
 constexpr int kManifestDiffers = 4;
 
+// Exit code of --flash-check when a second of the show fails the flash thresholds.
+constexpr int kFlashFails = 5;
+// Exit code of --flash-check --check-note when a file's note differs from the check's.
+constexpr int kNoteDiffers = 6;
+
 // Runs the show from the working directory (which holds data/) and writes what the options ask
-// for. Returns the process exit code: the show's own code, 2 when an output cannot be made, or
-// kManifestDiffers when --check finds a picture that differs from the manifest's.
+// for. Returns the process exit code: the show's own code, 2 when an output cannot be made,
+// kManifestDiffers when --check finds a picture that differs from the manifest's, kFlashFails
+// when --flash-check finds a failing second; with --check-note, 0 when every note equals the
+// check's and kNoteDiffers when one does not, whatever the verdict (the note states it).
 int RenderShow(const Options& options);
+
+// A chapter of a video, in seconds from the video's start.
+struct Chapter {
+    std::string title;
+    double start;
+    double end;
+};
+
+// The chapters of a video whose first picture is drawn at `first` on the scene clock and that
+// lasts `duration` seconds: one per scene of the show (the parts with the same number, the
+// rotozoom and the end logo, make one), cut to the video; scenes outside it have none.
+std::vector<Chapter> VideoChapters(double first, double duration);
+
+// The chapters as an ffmpeg metadata file (";FFMETADATA1", times in milliseconds).
+std::string ChapterMetadata(const std::vector<Chapter>& chapters);
 
 } // namespace render

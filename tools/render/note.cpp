@@ -1,0 +1,167 @@
+#include "render/note.h"
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace render {
+namespace {
+
+namespace fs = std::filesystem;
+
+const char* const kBeginMarker = "flash-note:begin";
+const char* const kEndMarker = "flash-note:end";
+
+std::string Escaped(const std::string& text) {
+    std::string escaped;
+    for (char c : text) {
+        if (c == '&')
+            escaped += "&amp;";
+        else if (c == '<')
+            escaped += "&lt;";
+        else if (c == '>')
+            escaped += "&gt;";
+        else
+            escaped += c;
+    }
+    return escaped;
+}
+
+// The words of `text` in lines of at most `width` characters after `indent` (a longer word
+// stands alone on its line).
+std::string Wrapped(const std::string& text, size_t width, const std::string& indent) {
+    std::istringstream words(text);
+    std::string word, line, lines;
+    while (words >> word) {
+        if (!line.empty() && indent.size() + line.size() + 1 + word.size() > width) {
+            lines += indent + line + "\n";
+            line.clear();
+        }
+        line += (line.empty() ? "" : " ") + word;
+    }
+    if (!line.empty())
+        lines += indent + line + "\n";
+    return lines;
+}
+
+bool ReadWhole(const std::string& path, std::string* text) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        return false;
+    std::ostringstream bytes;
+    bytes << file.rdbuf();
+    *text = bytes.str();
+    return !file.bad();
+}
+
+bool WriteWhole(const std::string& path, const std::string& text) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file << text;
+    file.close();
+    return !file.fail();
+}
+
+} // namespace
+
+std::string FlashNote(const FlashAnalysis& analysis, double firstSeconds) {
+    const std::string pictures = std::to_string(analysis.Pictures());
+    std::string pictureCount = pictures;
+    for (int i = static_cast<int>(pictureCount.size()) - 3; i > 0; i -= 3)
+        pictureCount.insert(static_cast<size_t>(i), ",");
+    const std::string field = "a 10-degree field of view (" + std::to_string(kFieldWidth) + " x " +
+                              std::to_string(kFieldHeight) +
+                              " pixels of the 640 x 480 display at full screen)";
+    const std::string checked = "demo-render --flash-check went through all " + pictureCount +
+                                " pictures (" + std::to_string(analysis.FramesPerSecond()) +
+                                " a second)";
+    const std::vector<FlashSecond>& failing = analysis.FailingSeconds();
+    if (failing.empty()) {
+        const FlashSecond& worst = analysis.Worst();
+        const long area = std::max(worst.general.area, worst.red.area);
+        return "Photosensitivity: the show stays within the general-flash and red-flash "
+               "thresholds of WCAG 2.2 (success criterion 2.3.1). " +
+               checked + ": in no second does more than a quarter of " + field +
+               " flash more than three times" +
+               (area > 0 ? " (the most is " + std::to_string(area) + " pixels, at " +
+                               ClockTime(firstSeconds + static_cast<double>(worst.second)) + ")"
+                         : std::string()) +
+               ". The show is bright and fast all the same: if light or movement affects you, "
+               "take care.";
+    }
+    bool general = false, red = false;
+    for (const FlashSecond& second : failing) {
+        general = general || second.general.Fails();
+        red = red || second.red.Fails();
+    }
+    const std::string rules = general && red ? "general-flash and red-flash"
+                              : general      ? "general-flash"
+                                             : "red-flash";
+    return "Photosensitivity warning: the show flashes beyond the " + rules +
+           " thresholds of WCAG 2.2 (success criterion 2.3.1) at " +
+           FailingTimes(analysis, firstSeconds) +
+           " (minutes:seconds). It may trigger seizures in people with photosensitive epilepsy. " +
+           checked + ", taking " + field + " as the area that counts.";
+}
+
+std::string NoteBlock(const std::string& path, const std::string& note, const std::string& indent) {
+    const std::string extension = fs::path(path).extension().string();
+    if (extension == ".html" || extension == ".htm")
+        return Wrapped(Escaped(note), 100, indent);
+    if (extension == ".xml")
+        return Wrapped("<p>" + Escaped(note) + "</p>", 100, indent);
+    if (extension == ".txt")
+        return Wrapped(note, 95, indent);
+    return Wrapped(note, 100, indent);
+}
+
+bool UpdateNoteFile(const std::string& path, const std::string& note, NoteAction action,
+                    bool* current, std::string* error) {
+    *current = false;
+    std::string text;
+    if (!fs::exists(path)) {
+        if (action == NoteAction::kCompare) {
+            *error = path + " does not exist";
+            return false;
+        }
+        text = std::string("<!-- ") + kBeginMarker +
+               " (demo-render --flash-check --note FILE writes this) -->\n" +
+               NoteBlock(path, note, "") + "<!-- " + kEndMarker + " -->\n";
+        if (!WriteWhole(path, text)) {
+            *error = "cannot write " + path;
+            return false;
+        }
+        return true;
+    }
+    if (!ReadWhole(path, &text)) {
+        *error = "cannot read " + path;
+        return false;
+    }
+    // The block: from the line after the begin marker's to the start of the end marker's line.
+    const size_t begin = text.find(kBeginMarker);
+    const size_t blockStart = begin == std::string::npos ? begin : text.find('\n', begin);
+    const size_t end =
+        blockStart == std::string::npos ? blockStart : text.find(kEndMarker, blockStart);
+    if (end == std::string::npos) {
+        *error = path + " has no lines marked " + kBeginMarker + " and " + kEndMarker +
+                 ": add them where the note belongs";
+        return false;
+    }
+    const size_t beginLine = text.rfind('\n', begin);
+    const size_t lineStart = beginLine == std::string::npos ? 0 : beginLine + 1;
+    const std::string indent =
+        text.substr(lineStart, text.find_first_not_of(" \t", lineStart) - lineStart);
+    const size_t endLine = text.rfind('\n', end) + 1;
+    const std::string block = NoteBlock(path, note, indent);
+    *current = text.compare(blockStart + 1, endLine - (blockStart + 1), block) == 0;
+    if (action == NoteAction::kCompare || *current)
+        return true;
+    text.replace(blockStart + 1, endLine - (blockStart + 1), block);
+    if (!WriteWhole(path, text)) {
+        *error = "cannot write " + path;
+        return false;
+    }
+    *current = true;
+    return true;
+}
+
+} // namespace render
