@@ -11,9 +11,15 @@ endif()
 set(DEMO_ZIP ${CMAKE_BINARY_DIR}/Duziv2i-windows-${DEMO_WINDOWS_ARCH}.zip)
 set(DEMO_STAGE ${CMAKE_BINARY_DIR}/package)
 
-# The README in the zip has Windows line ends, so that Notepad shows it right everywhere.
-configure_file(${PROJECT_SOURCE_DIR}/packaging/windows-README.txt ${CMAKE_BINARY_DIR}/README.txt
-               NEWLINE_STYLE CRLF)
+# The README in the zip has Windows line ends, so that Notepad shows it right everywhere. The
+# marker lines around its photosensitivity note are for the note's writer (demo-render
+# --flash-check --note), not for the reader: they are left out.
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+                                       ${PROJECT_SOURCE_DIR}/packaging/windows-README.txt)
+file(READ ${PROJECT_SOURCE_DIR}/packaging/windows-README.txt DEMO_README)
+string(REGEX REPLACE "<!-- flash-note:[^\n]*-->\n" "" DEMO_README "${DEMO_README}")
+file(WRITE ${CMAKE_BINARY_DIR}/README.in.txt "${DEMO_README}")
+configure_file(${CMAKE_BINARY_DIR}/README.in.txt ${CMAKE_BINARY_DIR}/README.txt NEWLINE_STYLE CRLF)
 configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${CMAKE_BINARY_DIR}/LICENSE @ONLY NEWLINE_STYLE CRLF)
 
 # The notices of everything linked into demo.exe besides our code: the link writes a map of

@@ -472,8 +472,8 @@ TEST(Render, FlashCheckAppliesTheGeneralAndRedThresholds) {
     EXPECT_NE(report.find("1:01"), std::string::npos) << report;
     EXPECT_NE(report.find("flash check: fails in 1 second (1:01)"), std::string::npos) << report;
     EXPECT_NE(render::FlashNote(flashing, 60.0)
-                  .find("general-flash thresholds of WCAG 2.2"
-                        " (success criterion 2.3.1) at 1:01"),
+                  .find("general-flash threshold of WCAG 2.2"
+                        " (success criterion 2.3.1) in the stretch 1:01"),
               std::string::npos);
 }
 

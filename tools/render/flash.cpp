@@ -305,12 +305,13 @@ std::string ClockTime(double seconds) {
     return text;
 }
 
-std::string FailingTimes(const FlashAnalysis& analysis, double firstSeconds) {
+std::string FailingTimes(const FlashAnalysis& analysis, double firstSeconds, long joinWithin) {
     std::string times;
     const std::vector<FlashSecond>& failing = analysis.FailingSeconds();
     for (size_t i = 0; i < failing.size();) {
         size_t last = i;
-        while (last + 1 < failing.size() && failing[last + 1].second == failing[last].second + 1)
+        while (last + 1 < failing.size() &&
+               failing[last + 1].second - failing[last].second <= joinWithin)
             ++last;
         if (!times.empty())
             times += ", ";
@@ -351,7 +352,7 @@ std::string DescribeFlashes(const FlashAnalysis& analysis, double firstSeconds,
     } else {
         report += "flash check: fails in " + std::to_string(seconds) +
                   (seconds == 1 ? " second" : " seconds") + " (" +
-                  FailingTimes(analysis, firstSeconds) + "): more than " +
+                  FailingTimes(analysis, firstSeconds, 1) + "): more than " +
                   WithThousands(kFlashAreaLimit) + " pixels of a " + std::to_string(kFieldWidth) +
                   " x " + std::to_string(kFieldHeight) +
                   " field flash more than three times in a second (" + checked + ")\n";

@@ -126,9 +126,10 @@ class FlashAnalysis {
 // A time as minutes and whole seconds, "m:ss".
 std::string ClockTime(double seconds);
 
-// The failing seconds as times from `firstSeconds` (the time of the first picture), runs of
-// seconds joined: "0:12-0:14, 1:00". Empty when none fails.
-std::string FailingTimes(const FlashAnalysis& analysis, double firstSeconds);
+// The failing seconds as times from `firstSeconds` (the time of the first picture), failing
+// seconds at most `joinWithin` seconds apart joined in one stretch: "0:12-0:14, 1:00" (1
+// joins runs of seconds). Empty when none fails.
+std::string FailingTimes(const FlashAnalysis& analysis, double firstSeconds, long joinWithin);
 
 // The report of a finished analysis: one line per failing second with its time (and, when
 // `partName` is given, the scene of that time), then one verdict line beginning

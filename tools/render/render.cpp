@@ -551,8 +551,9 @@ int Renderer::FinishFlashCheck() {
     if (!options_.checkNotePaths.empty()) {
         code = differs ? kNoteDiffers : 0;
         if (!differs)
-            std::printf("photosensitivity note: up to date in %zu files\n",
-                        options_.checkNotePaths.size());
+            std::printf("photosensitivity note: up to date in %zu file%s\n",
+                        options_.checkNotePaths.size(),
+                        options_.checkNotePaths.size() == 1 ? "" : "s");
     }
     return code;
 }
