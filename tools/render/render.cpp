@@ -898,7 +898,7 @@ std::string Usage() {
     std::string usage =
         "usage: demo-render [options]\n"
         "Plays the show without a window, from the working directory (which holds data/).\n";
-    constexpr size_t kLabelWidth = 18;
+    constexpr size_t kLabelWidth = 20;
     for (const OptionRow& row : kOptionTable) {
         if (!row.label)
             continue;
