@@ -54,11 +54,21 @@ bool ReadWhole(const std::string& path, std::string* text) {
     return !file.bad();
 }
 
+// Writes a new file beside `path` and puts it in its place, so that a failed write leaves the
+// old file whole.
 bool WriteWhole(const std::string& path, const std::string& text) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    const std::string temporary = path + ".new";
+    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
     file << text;
     file.close();
-    return !file.fail();
+    std::error_code error;
+    if (!file.fail())
+        fs::rename(temporary, path, error);
+    if (file.fail() || error) {
+        fs::remove(temporary, error);
+        return false;
+    }
+    return true;
 }
 
 } // namespace
