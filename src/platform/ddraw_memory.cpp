@@ -245,6 +245,13 @@ bool PrimarySurfaceView(SurfaceView* view) {
     return true;
 }
 
+bool BackSurfaceView(SurfaceView* view) {
+    if (!directDraw || !directDraw->back_)
+        return false;
+    *view = directDraw->back_->View();
+    return true;
+}
+
 void LoseDisplaySurfaces(int refusedRestores) {
     if (!directDraw)
         return;
@@ -252,11 +259,4 @@ void LoseDisplaySurfaces(int refusedRestores) {
         directDraw->primary_->Lose(refusedRestores);
     if (directDraw->back_)
         directDraw->back_->Lose(0);
-}
-
-bool BackSurfaceView(SurfaceView* view) {
-    if (!directDraw || !directDraw->back_)
-        return false;
-    *view = directDraw->back_->View();
-    return true;
 }
