@@ -25,17 +25,7 @@ out="$build/program-test"
 export WINEPREFIX="$build/wine-program-test"
 export WINEDEBUG=-all
 
-failures=0
-check() { # check DESCRIPTION COMMAND...
-    local description="$1"
-    shift
-    if "$@"; then
-        echo "ok   - $description"
-    else
-        echo "FAIL - $description"
-        failures=$((failures + 1))
-    fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
 
 xvfb_pid=""
 start_x() { # start_x WIDTHxHEIGHT

@@ -11,17 +11,7 @@
 # per check and ends with 1 if any failed.
 set -uo pipefail
 
-failures=0
-check() { # check DESCRIPTION COMMAND...
-    local description="$1"
-    shift
-    if "$@"; then
-        echo "ok   - $description"
-    else
-        echo "FAIL - $description"
-        failures=$((failures + 1))
-    fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
 
 # The icon group: 4 square pictures ("width height colours pad", in octal) of 16, 32, 48 and 0
 # (256) pixels, all 32-bit.

@@ -14,17 +14,7 @@
 # any failed.
 set -uo pipefail
 
-failures=0
-check() { # check DESCRIPTION COMMAND...
-    local description="$1"
-    shift
-    if "$@"; then
-        echo "ok   - $description"
-    else
-        echo "FAIL - $description"
-        failures=$((failures + 1))
-    fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
 
 aligned='vmov(dqa|dqa32|dqa64|aps|apd) '
 stack='\(%(rsp|rbp|esp|ebp)\)'
