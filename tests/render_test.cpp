@@ -502,7 +502,7 @@ TEST(Render, FlashNoteGoesBetweenTheMarkersOfEachKindOfFile) {
                                                                                             : "  ";
         const std::string before = "text before\n" + indent + "<!-- flash-note:begin -->\n";
         const std::string after = indent + "<!-- flash-note:end -->\ntext after\n";
-        std::ofstream(c.path) << before << "an old note\n" << after;
+        std::ofstream(c.path, std::ios::binary) << before << "an old note\n" << after;
         bool current = true;
         std::string error;
         ASSERT_TRUE(
@@ -521,7 +521,7 @@ TEST(Render, FlashNoteGoesBetweenTheMarkersOfEachKindOfFile) {
         EXPECT_TRUE(current) << c.path;
     }
     // A file without markers is refused and left alone; a new file gets markers and the note.
-    std::ofstream("plain.md") << "no markers\n";
+    std::ofstream("plain.md", std::ios::binary) << "no markers\n";
     bool current = false;
     std::string error;
     EXPECT_FALSE(
