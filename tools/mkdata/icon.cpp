@@ -171,17 +171,104 @@ std::vector<uint8_t> IconFileBytes(const std::vector<IconPicture>& pictures) {
     return directory.bytes;
 }
 
-void WriteIcon(const std::string& path) {
-    std::vector<IconPicture> pictures;
-    for (int size : kIconSizes)
-        pictures.push_back(PaintIcon(size));
-    const std::vector<uint8_t> bytes = IconFileBytes(pictures);
+namespace {
+
+void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     bool written = file && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
     if (file && std::fclose(file) != 0)
         written = false;
     if (!written)
         GeneratorFailure("cannot write the icon " + path);
+}
+
+// PNG's and zlib's numbers: most significant byte first.
+void PutBigEndian32(std::vector<uint8_t>& bytes, uint32_t value) {
+    for (int shift = 24; shift >= 0; shift -= 8)
+        bytes.push_back(uint8_t(value >> shift));
+}
+
+// The CRC-32 of ISO 3309 that closes every PNG chunk, bit by bit (icons are small).
+uint32_t Crc32(const uint8_t* data, size_t count) {
+    uint32_t crc = 0xFFFFFFFFu;
+    for (size_t i = 0; i < count; ++i) {
+        crc ^= data[i];
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return crc ^ 0xFFFFFFFFu;
+}
+
+// A chunk: its length, its name, its data, then the CRC of the name and the data.
+void PutPngChunk(std::vector<uint8_t>& file, const char* name, const std::vector<uint8_t>& data) {
+    PutBigEndian32(file, uint32_t(data.size()));
+    const size_t start = file.size();
+    file.insert(file.end(), name, name + 4);
+    file.insert(file.end(), data.begin(), data.end());
+    PutBigEndian32(file, Crc32(file.data() + start, file.size() - start));
+}
+
+} // namespace
+
+void WriteIcon(const std::string& path) {
+    std::vector<IconPicture> pictures;
+    for (int size : kIconSizes)
+        pictures.push_back(PaintIcon(size));
+    WriteFileBytes(path, IconFileBytes(pictures));
+}
+
+std::vector<uint8_t> PngFileBytes(const IconPicture& picture) {
+    const uint32_t size = uint32_t(picture.size);
+    // The scanlines: a filter byte (0, none) then red, green, blue, alpha of each pixel.
+    std::vector<uint8_t> raw;
+    raw.reserve(size_t(size) * (1 + 4 * size_t(size)));
+    for (uint32_t y = 0; y < size; ++y) {
+        raw.push_back(0);
+        for (uint32_t x = 0; x < size; ++x) {
+            const uint32_t argb = picture.pixels[size_t(y) * size + x];
+            raw.push_back(uint8_t(argb >> 16));
+            raw.push_back(uint8_t(argb >> 8));
+            raw.push_back(uint8_t(argb));
+            raw.push_back(uint8_t(argb >> 24));
+        }
+    }
+    // zlib: deflate with a 32 KiB window and no dictionary, stored blocks of at most 65,535
+    // bytes (each: final flag, length, its one's complement, the bytes), then the Adler-32.
+    std::vector<uint8_t> zlib = {0x78, 0x01};
+    size_t offset = 0;
+    do {
+        const size_t length = raw.size() - offset < 65535 ? raw.size() - offset : 65535;
+        const bool last = offset + length == raw.size();
+        zlib.push_back(last ? 1 : 0);
+        zlib.push_back(uint8_t(length));
+        zlib.push_back(uint8_t(length >> 8));
+        zlib.push_back(uint8_t(~length));
+        zlib.push_back(uint8_t(~length >> 8));
+        zlib.insert(zlib.end(), raw.begin() + long(offset), raw.begin() + long(offset + length));
+        offset += length;
+    } while (offset < raw.size());
+    uint32_t a = 1, b = 0;
+    for (uint8_t byte : raw) {
+        a = (a + byte) % 65521;
+        b = (b + a) % 65521;
+    }
+    PutBigEndian32(zlib, (b << 16) | a);
+
+    std::vector<uint8_t> header;
+    PutBigEndian32(header, size); // width
+    PutBigEndian32(header, size); // height
+    header.insert(header.end(), {8, 6, 0, 0, 0}); // 8 bits, RGBA, deflate, adaptive, progressive
+    std::vector<uint8_t> file = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    PutPngChunk(file, "IHDR", header);
+    PutPngChunk(file, "IDAT", zlib);
+    PutPngChunk(file, "IEND", {});
+    return file;
+}
+
+void WritePngIcon(int size, const std::string& path) {
+    if (size < 1 || size > 256)
+        GeneratorFailure("an icon is 1 to 256 pixels square, not " + std::to_string(size));
+    WriteFileBytes(path, PngFileBytes(PaintIcon(size)));
 }
 
 } // namespace mkdata

@@ -32,4 +32,13 @@ std::vector<uint8_t> IconFileBytes(const std::vector<IconPicture>& pictures);
 // Writes the icon at every size of kIconSizes to `path`; fails like GeneratorFailure.
 void WriteIcon(const std::string& path);
 
+// The bytes of a PNG file of the picture: 8-bit RGBA, no interlacing, every row unfiltered, the
+// zlib stream made of stored (uncompressed) deflate blocks, so that no compressor is needed.
+// PNG's numbers are big-endian.
+std::vector<uint8_t> PngFileBytes(const IconPicture& picture);
+
+// Writes the icon at `size` pixels square (1 to 256) as a PNG file to `path`, for the desktops
+// of Linux; fails like GeneratorFailure.
+void WritePngIcon(int size, const std::string& path);
+
 } // namespace mkdata

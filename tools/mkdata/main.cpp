@@ -4,6 +4,7 @@
 //   mkdata --wav <out.wav> <module.xm>    renders a module to a 16-bit 48 kHz WAV file
 //   mkdata --sheet <data-dir> <out-dir>   writes the parts of the contact sheet (preview.h)
 //   mkdata --icon <out.ico>               writes the Windows program's icon (icon.h)
+//   mkdata --icon-png <size> <out.png>    writes the icon at one size as a PNG, for Linux
 #include "base/process.h"
 #include "mkdata/icon.h"
 #include "mkdata/images.h"
@@ -13,6 +14,7 @@
 #include "mkdata/preview.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -43,10 +45,15 @@ int main(int argc, char** argv) {
         mkdata::WriteIcon(argv[2]);
         EndProcess(0);
     }
+    if (argc == 4 && std::string(argv[1]) == "--icon-png") {
+        mkdata::WritePngIcon(std::atoi(argv[2]), argv[3]);
+        EndProcess(0);
+    }
     if (argc != 2 || argv[1][0] == '-') {
         std::fprintf(stderr, "usage: mkdata <data-dir>\n       mkdata --wav <out.wav> <module.xm>\n"
                              "       mkdata --sheet <data-dir> <out-dir>\n"
-                             "       mkdata --icon <out.ico>\n");
+                             "       mkdata --icon <out.ico>\n"
+                             "       mkdata --icon-png <size> <out.png>\n");
         EndProcess(2);
     }
     const std::string dataDir = argv[1];
