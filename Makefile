@@ -139,3 +139,13 @@ contact-sheet: $(if $(SHEET_BUILD),,build)
 
 clean:
 	rm -rf build
+
+# The Debian package build/duziv2i_1.0.0_<arch>.deb, from its own release build (no tests or
+# benchmarks). scripts/check-deb.sh installs it, plays it under Xvfb and removes it again.
+DEB_BUILD := build/deb-release
+.PHONY: deb
+deb:
+	@./scripts/install-deps.sh deb
+	@cmake --preset release -B $(DEB_BUILD) -DDEMO_TESTS=OFF -DDEMO_BENCH=OFF >/dev/null
+	@cmake --build $(DEB_BUILD) -j $(JOBS) --target demo mkdata data
+	@./scripts/make-deb.sh $(DEB_BUILD)

@@ -9,6 +9,8 @@
 #     scripts/install-deps.sh cross      and the Linux builds for other processors (aarch64,
 #                                        i686, s390x): cross compilers, qemu-user, GoogleTest's
 #                                        source, and what building libopenmpt's source needs
+#     scripts/install-deps.sh deb        and the Debian package's tools: dpkg-dev, lintian, and
+#                                        the desktop entry's and metainfo's validators
 #
 # Safe to run again: it does nothing when everything is already there. Uses sudo when not root.
 set -eu
@@ -42,8 +44,13 @@ web)
   dpkg-dev xz-utils
 "
     ;;
+deb)
+    PACKAGES="$PACKAGES
+  dpkg-dev lintian desktop-file-utils appstream xdg-user-dirs
+"
+    ;;
 *)
-    echo "usage: $0 [windows|web|cross]" >&2
+    echo "usage: $0 [windows|web|cross|deb]" >&2
     exit 2
     ;;
 esac

@@ -8,7 +8,8 @@ add_test(NAME render_manifest_check
          WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
 set_tests_properties(render_manifest_check PROPERTIES TIMEOUT 600)
 
-# The photosensitivity note in the README, the web page and the Windows zip's README says what the
+# The photosensitivity note in the README, the web page, the Windows zip's README and the Debian
+# package's metainfo says what the
 # flash check says now: a change to the pictures that changes the verdict or its times fails
 # here until the notes are written again (demo-render --flash-check --note FILE).
 add_test(NAME render_flash_note
@@ -16,5 +17,6 @@ add_test(NAME render_flash_note
                  --check-note ${HOST_PATH_PREFIX}${PROJECT_SOURCE_DIR}/README.md
                  --check-note ${HOST_PATH_PREFIX}${PROJECT_SOURCE_DIR}/src/platform/web/index.html
                  --check-note ${HOST_PATH_PREFIX}${PROJECT_SOURCE_DIR}/packaging/windows-README.txt
+                 --check-note ${HOST_PATH_PREFIX}${PROJECT_SOURCE_DIR}/packaging/debian/duziv2i.metainfo.xml
          WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
 set_tests_properties(render_flash_note PROPERTIES TIMEOUT 600)
