@@ -31,7 +31,7 @@ install -m 755 -s "$build/demo" "$tree/usr/lib/games/duziv2i/demo"
 cp -R "$build/data" "$tree/usr/share/games/duziv2i"
 find "$tree/usr/share/games/duziv2i" -type d -exec chmod 755 {} + -o -type f -exec chmod 644 {} +
 install -m 644 "$source/duziv2i.desktop" "$tree/usr/share/applications/duziv2i.desktop"
-install -m 644 "$source/duziv2i.metainfo.xml" "$tree/usr/share/metainfo/duziv2i.metainfo.xml"
+install -m 644 "$source/duziv2i.metainfo.xml" "$tree/usr/share/metainfo/example.duziv2i.Duziv2i.metainfo.xml"
 for size in 16 32 48 64 128 256; do
     install -d "$tree/usr/share/icons/hicolor/${size}x${size}/apps"
     "$build/mkdata" --icon-png "$size" "$tree/usr/share/icons/hicolor/${size}x${size}/apps/duziv2i.png"
@@ -39,7 +39,7 @@ for size in 16 32 48 64 128 256; do
 done
 gzip -9n < "$source/duziv2i.6" > "$tree/usr/share/man/man6/duziv2i.6.gz"
 install -m 644 "$source/copyright" "$tree/usr/share/doc/duziv2i/copyright"
-gzip -9n < "$source/changelog" > "$tree/usr/share/doc/duziv2i/changelog.Debian.gz"
+gzip -9n < "$source/changelog" > "$tree/usr/share/doc/duziv2i/changelog.gz" # native: no Debian revision
 install -m 644 "$source/lintian-overrides" "$tree/usr/share/lintian/overrides/duziv2i"
 
 # dpkg-shlibdeps wants a debian/control naming the package, beside the tree it reads.
