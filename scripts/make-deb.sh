@@ -24,8 +24,7 @@ umask 022
 
 install -d "$tree/DEBIAN" "$tree/usr/games" "$tree/usr/lib/games/duziv2i" \
     "$tree/usr/share/games" "$tree/usr/share/applications" "$tree/usr/share/metainfo" \
-    "$tree/usr/share/man/man6" "$tree/usr/share/doc/duziv2i" \
-    "$tree/usr/share/lintian/overrides"
+    "$tree/usr/share/man/man6" "$tree/usr/share/doc/duziv2i"
 install -m 755 "$source/duziv2i.sh" "$tree/usr/games/duziv2i"
 install -m 755 -s "$build/demo" "$tree/usr/lib/games/duziv2i/demo"
 cp -R "$build/data" "$tree/usr/share/games/duziv2i"
@@ -40,7 +39,6 @@ done
 gzip -9n < "$source/duziv2i.6" > "$tree/usr/share/man/man6/duziv2i.6.gz"
 install -m 644 "$source/copyright" "$tree/usr/share/doc/duziv2i/copyright"
 gzip -9n < "$source/changelog" > "$tree/usr/share/doc/duziv2i/changelog.gz" # native: no Debian revision
-install -m 644 "$source/lintian-overrides" "$tree/usr/share/lintian/overrides/duziv2i"
 
 # dpkg-shlibdeps wants a debian/control naming the package, beside the tree it reads.
 mkdir -p "$work/debian"
