@@ -559,4 +559,63 @@ TEST(ProgramIcon, FileHoldsEachPictureBottomRowFirstWithAMaskOfItsTransparentPix
     }
 }
 
+// The PNG icon for Linux desktops, read back: the chunks and their CRCs (IEND's is the known
+// AE 42 60 82), the stored deflate blocks undone into rows of RGBA under a filter byte of 0, and
+// the zlib stream's Adler-32 of them. 150 pixels square makes 90,150 bytes of rows: two blocks.
+TEST(ProgramIcon, PngHoldsRowsOfRgbaInStoredBlocks) {
+    auto be32 = [](const std::vector<uint8_t>& b, size_t at) {
+        return uint32_t(b[at]) << 24 | uint32_t(b[at + 1]) << 16 | uint32_t(b[at + 2]) << 8 |
+               b[at + 3];
+    };
+    const mkdata::IconPicture icon = mkdata::PaintIcon(150);
+    const std::vector<uint8_t> png = mkdata::PngFileBytes(icon);
+    const uint8_t signature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    ASSERT_GT(png.size(), 8u + 25 + 12 + 12);
+    EXPECT_TRUE(std::equal(signature, signature + 8, png.begin()));
+    EXPECT_EQ(be32(png, 8), 13u);
+    EXPECT_EQ(std::string(png.begin() + 12, png.begin() + 16), "IHDR");
+    EXPECT_EQ(be32(png, 16), 150u);
+    EXPECT_EQ(be32(png, 20), 150u);
+    EXPECT_EQ(png[24], 8);
+    EXPECT_EQ(png[25], 6); // RGBA
+    const size_t idat = 8 + 25;
+    const uint32_t idatLength = be32(png, idat);
+    EXPECT_EQ(std::string(png.begin() + long(idat) + 4, png.begin() + long(idat) + 8), "IDAT");
+    const std::vector<uint8_t> tail(png.end() - 12, png.end());
+    EXPECT_EQ(tail, (std::vector<uint8_t>{0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82}));
+    ASSERT_EQ(png.size(), idat + 12 + idatLength + 12);
+
+    std::vector<uint8_t> rows;
+    size_t at = idat + 8 + 2; // after the zlib header
+    int blocks = 0;
+    for (bool last = false; !last; ++blocks) {
+        last = png[at] & 1;
+        const size_t length = png[at + 1] | png[at + 2] << 8;
+        EXPECT_EQ(png[at], last ? 1 : 0); // stored
+        EXPECT_EQ(length ^ 0xFFFFu, size_t(png[at + 3] | png[at + 4] << 8));
+        rows.insert(rows.end(), png.begin() + long(at) + 5, png.begin() + long(at + 5 + length));
+        at += 5 + length;
+    }
+    EXPECT_EQ(blocks, 2);
+    ASSERT_EQ(rows.size(), 150u * (1 + 150 * 4));
+    uint32_t a = 1, b = 0;
+    for (uint8_t byte : rows) {
+        a = (a + byte) % 65521;
+        b = (b + a) % 65521;
+    }
+    EXPECT_EQ(be32(png, at), b << 16 | a);
+    int wrong = 0;
+    for (size_t y = 0; y < 150; ++y) {
+        const uint8_t* row = rows.data() + y * (1 + 150 * 4);
+        wrong += row[0] != 0;
+        for (size_t x = 0; x < 150; ++x) {
+            const uint32_t argb = icon.pixels[y * 150 + x];
+            const uint8_t* p = row + 1 + x * 4;
+            wrong +=
+                (uint32_t(p[3]) << 24 | uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2]) != argb;
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+}
+
 } // namespace

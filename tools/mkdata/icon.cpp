@@ -255,8 +255,8 @@ std::vector<uint8_t> PngFileBytes(const IconPicture& picture) {
     PutBigEndian32(zlib, (b << 16) | a);
 
     std::vector<uint8_t> header;
-    PutBigEndian32(header, size); // width
-    PutBigEndian32(header, size); // height
+    PutBigEndian32(header, size);                 // width
+    PutBigEndian32(header, size);                 // height
     header.insert(header.end(), {8, 6, 0, 0, 0}); // 8 bits, RGBA, deflate, adaptive, progressive
     std::vector<uint8_t> file = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     PutPngChunk(file, "IHDR", header);
