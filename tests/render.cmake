@@ -9,9 +9,9 @@ add_test(NAME render_manifest_check
 set_tests_properties(render_manifest_check PROPERTIES TIMEOUT 600)
 
 # The photosensitivity note in the README, the web page, the Windows zip's README and the Debian
-# package's metainfo says what the
-# flash check says now: a change to the pictures that changes the verdict or its times fails
-# here until the notes are written again (demo-render --flash-check --note FILE).
+# package's metainfo says what the flash check says now: a change to the pictures that changes
+# the verdict or its times fails here until the notes are written again (demo-render
+# --flash-check --note FILE).
 add_test(NAME render_flash_note
          COMMAND demo-render --quiet --flash-check
                  --check-note ${HOST_PATH_PREFIX}${PROJECT_SOURCE_DIR}/README.md
