@@ -142,7 +142,8 @@ bool UpdateNoteFile(const std::string& path, const std::string& note, NoteAction
             return false;
         }
         text = std::string("<!-- ") + kBeginMarker +
-               " (demo-render --flash-check --note FILE writes this) -->\n" +
+               // No "--" inside the comment: XML comments may not hold it.
+               " (written by demo-render's flash check, with its note option) -->\n" +
                NoteBlock(path, note, "") + "<!-- " + kEndMarker + " -->\n";
         if (!WriteWhole(path, text)) {
             *error = "cannot write " + path;

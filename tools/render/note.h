@@ -4,7 +4,7 @@
 //
 // In each file the note sits between two marker lines, which the note never changes:
 //
-//     <!-- flash-note:begin (demo-render --flash-check --note FILE writes this) -->
+//     <!-- flash-note:begin (written by demo-render's flash check, with its note option) -->
 //     ...the note...
 //     <!-- flash-note:end -->
 //
