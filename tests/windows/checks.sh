@@ -11,3 +11,11 @@ check() { # check DESCRIPTION COMMAND...
         failures=$((failures + 1))
     fi
 }
+
+# The mingw-w64 tool prefix of a windows-x64 or windows-x86 build folder.
+mingw_prefix() { # mingw_prefix BUILD_DIR
+    case "$(basename "$1")" in
+    *x86*) echo i686-w64-mingw32 ;;
+    *) echo x86_64-w64-mingw32 ;;
+    esac
+}

@@ -38,10 +38,7 @@ for build in "$@"; do
         failures=$((failures + 1))
         continue
     }
-    case "$(basename "$build")" in
-    *x86*) windres=i686-w64-mingw32-windres ;;
-    *) windres=x86_64-w64-mingw32-windres ;;
-    esac
+    windres="$(mingw_prefix "$build")-windres"
     for program in "$build/package/demo.exe" "$build/demo-windowed.exe"; do
         [ -f "$program" ] || continue
         name="$(basename "$build")/${program#"$build/"}"

@@ -63,10 +63,8 @@ for build in "$@"; do
         failures=$((failures + 1))
         continue
     }
-    case "$(basename "$build")" in
-    *x86*) objdump=i686-w64-mingw32-objdump sp=esp ;;
-    *) objdump=x86_64-w64-mingw32-objdump sp=rsp ;;
-    esac
+    objdump="$(mingw_prefix "$build")-objdump"
+    case "$objdump" in i686*) sp=esp ;; *) sp=rsp ;; esac
     name="$(basename "$build")"
     check "$name: the build's compile command writes aligned vector moves unaligned" \
         compiles_unaligned "$build" "$objdump" "$sp"
