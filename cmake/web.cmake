@@ -12,9 +12,13 @@ add_dependencies(demo data)
 
 target_link_options(demo PRIVATE
     # The scenes' frame loops yield to the browser at every presented frame. Only the functions
-    # on the way from main down to that wait are rewritten for it (src/platform/web/asyncify.txt).
+    # on the way from main down to that wait are rewritten for it (src/platform/web/asyncify.txt);
+    # after the link, scripts/check-frame-wait.py holds the list against the program (through
+    # the symbol map) and fails the build when it names a function the program lacks or lacks
+    # one on the way.
     -sASYNCIFY
     -sASYNCIFY_ONLY=@${PROJECT_SOURCE_DIR}/src/platform/web/asyncify.txt
+    --emit-symbol-map
     -sALLOW_MEMORY_GROWTH
     # The page starts the program on a click, and hears how it ended.
     -sINVOKE_RUN=0
@@ -24,14 +28,23 @@ target_link_options(demo PRIVATE
     --preload-file ${CMAKE_BINARY_DIR}/data@data
     --exclude-file *.complete)
 
+find_program(DEMO_PYTHON3 python3 REQUIRED)
+add_custom_command(TARGET demo POST_BUILD
+    COMMAND ${DEMO_PYTHON3} ${PROJECT_SOURCE_DIR}/scripts/check-frame-wait.py
+            ${DEMO_WEB_DIR}/demo.wasm ${DEMO_WEB_DIR}/demo.js.symbols
+            ${PROJECT_SOURCE_DIR}/src/platform/web/asyncify.txt WebWaitForFrame
+    COMMAND ${CMAKE_COMMAND} -E rename ${DEMO_WEB_DIR}/demo.js.symbols
+            ${CMAKE_BINARY_DIR}/demo.js.symbols
+    COMMENT "The frame wait's list against the program")
+
 configure_file(src/platform/web/index.html ${DEMO_WEB_DIR}/index.html COPYONLY)
+configure_file(src/platform/web/music-worklet.js ${DEMO_WEB_DIR}/music-worklet.js COPYONLY)
 configure_file(LICENSE ${DEMO_WEB_DIR}/LICENSE COPYONLY)
 
 # The notices of everything linked into the program besides our code. wasm-ld lists each file
 # it loads (--trace); the link runs through scripts/notices.py, which keeps that list in
 # demo.link-trace, and the notices are made from it (the build stops when a component has no
 # known licence text).
-find_program(DEMO_PYTHON3 python3 REQUIRED)
 set(DEMO_LINK_TRACE ${CMAKE_BINARY_DIR}/demo.link-trace)
 target_link_options(demo PRIVATE -Wl,--trace)
 set(DEMO_LINK_LAUNCHER ${CMAKE_COMMAND} -E env NODE_PATH=/usr/share/nodejs ${DEMO_PYTHON3}

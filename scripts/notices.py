@@ -150,7 +150,7 @@ EMSCRIPTEN_SOURCES = [('libc/musl/', 'musl'), ('libcxx/', 'libc++'), ('libcxxabi
                       ('compiler-rt/', 'compiler-rt'), ('dlmalloc.c', 'dlmalloc')]
 
 # What a page folder may hold besides the program: ours, or made by the build.
-PAGE_OURS = {'index.html', 'LICENSE', 'THIRD-PARTY-NOTICES.txt', 'demo.data'}
+PAGE_OURS = {'index.html', 'music-worklet.js', 'LICENSE', 'THIRD-PARTY-NOTICES.txt', 'demo.data'}
 
 
 # ---- What the link used -------------------------------------------------------------------

@@ -43,6 +43,10 @@ void Trace(const char* text, ...) {
         traceSink(text);
 }
 
+bool Tracing() {
+    return traceSink != nullptr;
+}
+
 TraceSink SetTraceSink(TraceSink sink) {
     TraceSink previous = traceSink;
     traceSink = sink;

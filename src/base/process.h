@@ -34,3 +34,5 @@ void Trace(const char* text, ...);
 using TraceSink = void (*)(const char* text);
 // Installs a sink for Trace texts and returns the previous one (null: texts are discarded).
 TraceSink SetTraceSink(TraceSink sink);
+// Whether a sink is installed: a caller that formats its texts skips the work when none is.
+bool Tracing();

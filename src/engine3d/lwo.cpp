@@ -37,8 +37,12 @@ namespace {
 
 constexpr int kMeshFailure = 1;
 
-// Formats a text with the standard printf rules, whatever its length, and traces it.
+// Formats a text with the standard printf rules, whatever its length, and traces it. Without a
+// sink nothing is formatted: a mesh's thousands of point and polygon lines would cost more than
+// reading it.
 void TraceFormatted(const char* format, ...) {
+    if (!Tracing())
+        return;
     char small[256];
     va_list arguments;
     va_start(arguments, format);

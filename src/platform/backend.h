@@ -31,7 +31,9 @@ void DestroyNativeWindow();
 POINT ClientOrigin();
 // Shows or hides the mouse cursor over the window.
 void SetCursorVisible(bool visible);
-// Moves pending input (keys, window close) into the message queue with PostWindowMessage.
+// Moves pending input (keys, window close) into the message queue with PostWindowMessage. The
+// shell calls it once per frame, before the frame is shown; a back end that gets its input only
+// by yielding to its host (the browser) waits there for the time to show the next frame.
 void PumpEvents();
 
 // --- Display ---

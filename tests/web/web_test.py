@@ -20,6 +20,7 @@ The same run hashes the canvas at a few frames, against the native program's pic
 import functools
 import http.server
 import os
+import re
 import shutil
 import socket
 import subprocess
@@ -244,9 +245,9 @@ def manifest_check(driver, address, native_build, checks, canvas_frames=()):
 
 
 def native_bench(native_build):
-    """The native `demo-render --bench` table: (scene, frames, median ms, worst ms) per part of
-    the show. Its frame counts, at the same 60 frames per second as the page's virtual clock,
-    are where the scenes begin and end: the page's program reports only frames."""
+    """The native `demo-render --bench` table: (scene, frames, median ms, worst ms, worst frame)
+    per part of the show. Its frame counts, at the same 60 frames per second as the page's
+    virtual clock, are where the scenes begin and end: the page's program reports only frames."""
     work = tempfile.mkdtemp(prefix='web-test-bench-')
     try:
         os.symlink(os.path.join(native_build, 'data'), os.path.join(work, 'data'))
@@ -258,26 +259,39 @@ def native_bench(native_build):
     for line in table.splitlines()[1:]:  # after the header, until the whole show's line
         if line.startswith('whole show'):
             break
-        name, frames, median, worst = line.rsplit(None, 3)
-        parts.append((name.strip(), int(frames), float(median), float(worst)))
+        name, frames, median, worst, frame = re.match(
+            r'^(.*?)\s+(\d+)\s+([\d.]+)\s+([\d.]+)\s+(\d+)', line).groups()
+        parts.append((name, int(frames), float(median), float(worst), int(frame)))
     return parts
 
 
 def bench_table(page_milliseconds, parts):
     """The page's work per frame (frame 1 first) per part of the show, beside the native
-    program's: the parts are the native table's frame counts one after the other."""
-    lines = ['%-22s %7s %20s %20s' % ('scene work per frame', 'frames', 'browser median worst',
-                                       'native median worst')]
+    program's, each with its worst frame (its number in the show, "first" when it is the part's
+    first): the parts are the native table's frame counts one after the other."""
+    lines = ['%-22s %7s %28s %28s' % ('scene work per frame', 'frames',
+                                       'browser median, worst (frame)',
+                                       'native median, worst (frame)')]
     first = 0
-    for index, (name, frames, native_median, native_worst) in enumerate(parts):
+
+    def which(frame, part_first):
+        return '%d%s' % (frame, '*' if frame == part_first else '')
+
+    for index, (name, frames, native_median, native_worst, native_frame) in enumerate(parts):
         end = first + frames if index < len(parts) - 1 else 1 << 62  # the last takes the rest
-        # Frame n of the page took page_milliseconds[n - 1].
-        times = sorted(page_milliseconds[max(first - 1, 0):max(end - 1, 0)])
+        # Frame n of the page took page_milliseconds[n - 1]; frame 0 has no time.
+        numbered = [(page_milliseconds[n - 1], n)
+                    for n in range(max(first, 1), min(end, len(page_milliseconds) + 1))]
+        part_first = first
         first = end
-        if not times:
+        if not numbered:
             continue
-        lines.append('%-22s %7d %10.3f %9.3f %10.3f %9.3f' % (
-            name, len(times), times[len(times) // 2], times[-1], native_median, native_worst))
+        times = sorted(time for time, _ in numbered)
+        worst, frame = max(numbered)
+        lines.append('%-22s %7d %8.3f %9.3f %-9s %8.3f %9.3f %-9s' % (
+            name, len(times), times[len(times) // 2], worst, which(frame, part_first),
+            native_median, native_worst, which(native_frame, part_first)))
+    lines.append('(frame numbers from 0 at the start of the show; * the first frame of its part)')
     return '\n'.join(lines)
 
 

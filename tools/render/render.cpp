@@ -266,6 +266,7 @@ class Renderer {
     WallClock::time_point lastFrame_;
     WallClock::time_point lastProgress_;
     std::vector<double> frameTimes_[kShowPartCount];
+    long firstFrameOfPart_[kShowPartCount] = {}; // the show's frame number of each part's first
     bool hashing_ = false; // --hashes or --check
     Manifest manifest_;
     Xxh64 musicHash_;
@@ -353,9 +354,12 @@ void Renderer::OnPresent(const headless::Picture& picture) {
     const long index = frame_++;
     const double t = static_cast<double>(index) / options_.framesPerSecond;
     const auto now = WallClock::now();
-    if (options_.bench)
-        frameTimes_[ShowPartOf(t)].push_back(
-            std::chrono::duration<double, std::milli>(now - lastFrame_).count());
+    if (options_.bench) {
+        std::vector<double>& times = frameTimes_[ShowPartOf(t)];
+        if (times.empty())
+            firstFrameOfPart_[ShowPartOf(t)] = index;
+        times.push_back(std::chrono::duration<double, std::milli>(now - lastFrame_).count());
+    }
     lastFrame_ = now;
 
     if (t >= options_.to)
@@ -428,14 +432,19 @@ void Renderer::PrintProgress(bool last) {
 }
 
 void Renderer::PrintBench(double wallSeconds) const {
-    std::printf("%-22s %8s %11s %10s\n", "scene", "frames", "median ms", "worst ms");
+    // A frame's time is its work since the frame before was presented; the worst frame is named
+    // by its number in the show (from 0), with "first" when it is its scene's first.
+    std::printf("%-22s %8s %11s %10s  %s\n", "scene", "frames", "median ms", "worst ms",
+                "worst frame");
     long frames = 0;
     for (int i = 0; i < kShowPartCount; i++) {
         const std::vector<double>& times = frameTimes_[i];
         frames += static_cast<long>(times.size());
-        double worst = times.empty() ? 0.0 : *std::max_element(times.begin(), times.end());
-        std::printf("%-22s %8zu %11.3f %10.3f\n", kShowParts[i].name, times.size(), Median(times),
-                    worst);
+        const auto worst = std::max_element(times.begin(), times.end());
+        const long worstFrame = firstFrameOfPart_[i] + (worst - times.begin());
+        std::printf("%-22s %8zu %11.3f %10.3f  %ld%s\n", kShowParts[i].name, times.size(),
+                    Median(times), times.empty() ? 0.0 : *worst, times.empty() ? 0L : worstFrame,
+                    !times.empty() && worst == times.begin() ? " (first)" : "");
     }
     const double shown = static_cast<double>(frames) / options_.framesPerSecond;
     std::printf("whole show: %ld frames (%.1f s at %d fps) in %.2f s: %.1fx real time\n", frames,

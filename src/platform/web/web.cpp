@@ -1,15 +1,18 @@
 // The web back end: the show in a browser page, compiled with emscripten.
 //
 // The display is a 640 x 480 <canvas>, which the page scales up (index.html). Keys come from the
-// page, the counter from performance.now(), and the music goes out through Web Audio: a script
-// processor pulls RenderMusic in 16-bit stereo at the audio context's rate. The shell's frame
-// loops stay as they are: every presented frame yields to the browser (ASYNCIFY) until the next
-// animation frame, at most 60 times a second.
+// page, the counter from performance.now(), and the music goes out through Web Audio: the page
+// renders it on its own thread through WebFillAudio (16-bit stereo at the audio context's rate)
+// and plays it from an AudioWorklet (index.html says how). The shell's frame loops stay as they
+// are: before each frame is shown, the shell's event pump yields to the browser (ASYNCIFY) until
+// the next animation frame, at most 60 times a second, and then takes the keys that came. Only
+// plain calls lead from main to that wait, which lets the build check the list of functions
+// rewritten for it (asyncify.txt) against the program itself.
 //
 // The page's address may carry settings for tests and measurements (index.html has the others):
 //   ?virtual-clock   the counter advances exactly 1/60 s per presented frame, as in the offline
 //                    renderer, and frames follow each other as fast as they can
-//   &bench           times the work of every frame (from one present to the next, without the
+//   &bench           times the work of every frame (from one wait to the next, without the
 //                    waiting); at the end the page gets the times in milliseconds, frame 1 first,
 //                    in Module.benchFrames (tests/web/web_test.py --bench makes a table per scene
 //                    of them: the back end knows frames, not scenes)
@@ -29,6 +32,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -47,7 +51,7 @@ struct WebState {
     bool virtualClock = false;
     int64_t virtualCounter = 1000000000; // arbitrary start, as in the headless back end
     long presents = 0;
-    std::vector<uint8_t> rgba; // the display as the canvas takes it
+    std::vector<uint32_t> rgba; // the display as the canvas takes it (red, green, blue, alpha bytes)
     backend::AudioFill audioFill = nullptr;
     std::vector<int16_t> audioBuffer;
     bool bench = false;
@@ -69,9 +73,17 @@ EM_JS(int, WebSetting, (const char* name), {
     return new URLSearchParams(window.location.search).has(UTF8ToString(name)) ? 1 : 0;
 });
 
-// Hands the page the picture of presented frame number `frame` (from 0).
-EM_JS(void, WebDraw, (const uint8_t* rgba, int width, int height, long frame), {
-    Module.showPicture(HEAPU8.subarray(rgba, rgba + width * height * 4), width, height, frame);
+// Hands the page the picture of presented frame number `frame` (from 0): an ImageData over the
+// program's own memory, made again only when the memory has grown (and so moved), so that the
+// canvas copies the picture once and no frame leaves garbage behind.
+EM_JS(void, WebDraw, (const uint32_t* rgba, int width, int height, long frame), {
+    let picture = Module.picture;
+    if (!picture || picture.data.buffer !== HEAPU8.buffer || picture.data.byteOffset !== rgba) {
+        picture = new ImageData(new Uint8ClampedArray(HEAPU8.buffer, rgba, width * height * 4),
+                                width, height);
+        Module.picture = picture;
+    }
+    Module.showPicture(picture, frame);
 });
 
 // Waits for the browser's next animation frame, at most 60 frames a second; in virtual-clock
@@ -161,7 +173,8 @@ void ReportBench() {
 
 } // namespace
 
-// Called by the page's script processor: fills `frames` stereo frames of 16-bit sound.
+// Called by the page: fills `frames` stereo frames of 16-bit sound (silence until the show
+// starts its music).
 extern "C" EMSCRIPTEN_KEEPALIVE int16_t* WebFillAudio(int frames) {
     web.audioBuffer.resize(static_cast<size_t>(frames) * 2);
     if (web.audioFill)
@@ -181,7 +194,7 @@ bool CreateNativeWindow(const char*, DWORD, int, int, int, int) {
     web.manifest = WebSetting("manifest") != 0;
     if (web.manifest)
         std::atexit(ReportManifest);
-    web.rgba.assign(static_cast<size_t>(kDisplayWidth) * kDisplayHeight * 4, 0);
+    web.rgba.assign(static_cast<size_t>(kDisplayWidth) * kDisplayHeight, 0);
     return true;
 }
 
@@ -194,6 +207,11 @@ POINT ClientOrigin() {
 void SetCursorVisible(bool) {} // the page hides the cursor over the canvas itself
 
 void PumpEvents() {
+    if (web.bench && web.presents > 0)
+        web.benchMilliseconds.push_back(WebNow() - web.workStart);
+    WebWaitForFrame(web.virtualClock ? 1 : 0, web.presents);
+    if (web.bench)
+        web.workStart = WebNow();
     for (int event = WebNextEvent(); event >= 0; event = WebNextEvent())
         PostWindowMessage(static_cast<UINT>(event >> 8), static_cast<WPARAM>(event & 0xFF), 0);
 }
@@ -213,21 +231,20 @@ uint32_t FreshSurfaceWord() {
 }
 
 void ShowPicture(const uint8_t* pixels, long pitch, int width, int height) {
-    if (web.bench && web.presents > 0)
-        web.benchMilliseconds.push_back(WebNow() - web.workStart);
     if (web.manifest)
         RecordManifestFrame(pixels, pitch, width, height);
-    // 0x00RRGGBB words become the canvas's red, green, blue and opaque alpha bytes.
+    // 0x00RRGGBB words become the canvas's red, green, blue and opaque alpha bytes: in memory
+    // (little-endian) the word 0xFFBBGGRR.
     const int shownWidth = std::min(width, kDisplayWidth);
     const int shownHeight = std::min(height, kDisplayHeight);
     for (int y = 0; y < shownHeight; y++) {
         const uint8_t* source = pixels + y * pitch;
-        uint8_t* target = web.rgba.data() + static_cast<size_t>(y) * kDisplayWidth * 4;
-        for (int x = 0; x < shownWidth; x++, source += 4, target += 4) {
-            target[0] = source[2];
-            target[1] = source[1];
-            target[2] = source[0];
-            target[3] = 255;
+        uint32_t* target = web.rgba.data() + static_cast<size_t>(y) * kDisplayWidth;
+        for (int x = 0; x < shownWidth; x++) {
+            uint32_t word;
+            std::memcpy(&word, source + x * 4, 4);
+            target[x] = 0xFF000000u | (word & 0x00FF00u) | ((word >> 16) & 0xFFu) |
+                        ((word & 0xFFu) << 16);
         }
     }
     WebDraw(web.rgba.data(), kDisplayWidth, kDisplayHeight, web.presents);
@@ -235,9 +252,6 @@ void ShowPicture(const uint8_t* pixels, long pitch, int width, int height) {
     web.presents++;
     if (web.virtualClock)
         web.virtualCounter += kVirtualTicksPerFrame;
-    WebWaitForFrame(web.virtualClock ? 1 : 0, web.presents);
-    if (web.bench)
-        web.workStart = WebNow();
 }
 
 bool ReadCounter(int64_t* ticks) {
