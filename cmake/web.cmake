@@ -1,7 +1,8 @@
 # The show in a web browser: the shell and the scenes as they are, over the web back end (a
 # <canvas>, keys from the page, Web Audio), with the data packaged beside the program. The page
 # is one static folder, DEMO_WEB_DIR, that any web server can host: index.html, demo.js,
-# demo.wasm, demo.data, the project's LICENSE and THIRD-PARTY-NOTICES.txt.
+# demo.wasm, demo.data and their compressed copies (*.gz), music-worklet.js, the project's
+# LICENSE and THIRD-PARTY-NOTICES.txt.
 set(DEMO_WEB_DIR ${CMAKE_BINARY_DIR}/page CACHE PATH "The folder of the page")
 
 add_demo_program(web)
@@ -37,7 +38,17 @@ add_custom_command(TARGET demo POST_BUILD
             ${CMAKE_BINARY_DIR}/demo.js.symbols
     COMMENT "The frame wait's list against the program")
 
-configure_file(src/platform/web/index.html ${DEMO_WEB_DIR}/index.html COPYONLY)
+# The compressed copies of the downloads and index.html with their sizes, for the loading bar.
+set(DEMO_PAGE_PACKED ${DEMO_WEB_DIR}/index.html ${DEMO_WEB_DIR}/demo.js.gz
+    ${DEMO_WEB_DIR}/demo.wasm.gz ${DEMO_WEB_DIR}/demo.data.gz)
+add_custom_command(
+    OUTPUT ${DEMO_PAGE_PACKED}
+    COMMAND ${DEMO_PYTHON3} ${PROJECT_SOURCE_DIR}/scripts/pack-page.py ${DEMO_WEB_DIR}
+            ${PROJECT_SOURCE_DIR}/src/platform/web/index.html
+    DEPENDS demo ${PROJECT_SOURCE_DIR}/src/platform/web/index.html
+            ${PROJECT_SOURCE_DIR}/scripts/pack-page.py
+    COMMENT "The page's compressed downloads and index.html")
+add_custom_target(page ALL DEPENDS ${DEMO_PAGE_PACKED})
 configure_file(src/platform/web/music-worklet.js ${DEMO_WEB_DIR}/music-worklet.js COPYONLY)
 configure_file(LICENSE ${DEMO_WEB_DIR}/LICENSE COPYONLY)
 
@@ -55,6 +66,6 @@ add_custom_command(
     OUTPUT ${DEMO_NOTICES}
     COMMAND ${DEMO_PYTHON3} ${PROJECT_SOURCE_DIR}/scripts/notices.py web
             --trace ${DEMO_LINK_TRACE} --page ${DEMO_WEB_DIR} --out ${DEMO_NOTICES}
-    DEPENDS demo ${PROJECT_SOURCE_DIR}/scripts/notices.py
+    DEPENDS demo ${DEMO_PAGE_PACKED} ${PROJECT_SOURCE_DIR}/scripts/notices.py
     COMMENT "Third-party notices of the page, from its link")
 add_custom_target(notices ALL DEPENDS ${DEMO_NOTICES})

@@ -344,10 +344,13 @@ def components_of(entries, program):
 def page_components(page, trace):
     """The components of a page folder: the program's link, and the JavaScript emcc wrote."""
     found = components_of(read_trace(trace), 'demo.wasm')
-    for name in sorted(os.listdir(page)):
+    for listed in sorted(os.listdir(page)):
+        name = listed[:-3] if listed.endswith('.gz') else listed  # a compressed copy
         if name in PAGE_OURS or name == 'demo.wasm':
             continue
         if name == 'demo.js':
+            if listed != name:
+                continue
             emscripten = next((f for f in found if f.key == 'emscripten'), None)
             if emscripten is None:
                 emscripten = Found('emscripten')
@@ -358,7 +361,7 @@ def page_components(page, trace):
                 found.sort(key=lambda f: order.index(f.key))
             emscripten.add('demo.js (the JavaScript runtime emcc writes)', None)
             continue
-        raise Failure(f'{page}/{name}: a file of the page that is neither ours nor the '
+        raise Failure(f'{page}/{listed}: a file of the page that is neither ours nor the '
                       f'program emcc wrote; no licence text is known for it')
     return found
 
