@@ -37,9 +37,12 @@ void Surface::Load(const char* path) {
     // An 8-bit block holds one byte per pixel: expanding it as three would read past its end.
     if (result == kBmpOk && bpp == 24) {
         size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
-        // At least one word: an image 0 wide or 0 high loads, and has no pixels to draw.
-        expanded =
-            static_cast<uint32_t*>(std::malloc((pixels > 0 ? pixels : 1) * sizeof(uint32_t)));
+        // The block grows to 32 bits a pixel and is expanded where it lies (Convert24To32),
+        // rather than into a second block: each page of fresh memory costs a fault when first
+        // written, which is most of the time an image takes to load. At least one word: an
+        // image 0 wide or 0 high loads, and has no pixels to draw.
+        expanded = static_cast<uint32_t*>(
+            std::realloc(data, (pixels > 0 ? pixels : 1) * sizeof(uint32_t)));
     }
     if (!expanded) {
         std::free(data);
@@ -51,12 +54,19 @@ void Surface::Load(const char* path) {
         message += " !!\n";
         FatalError(message.c_str());
     }
-    Convert24To32(reinterpret_cast<const uint8_t*>(data), expanded);
-    std::free(data);
+    Convert24To32(reinterpret_cast<const uint8_t*>(expanded), expanded);
     data = expanded;
     bpp = 32;
 }
 
 void Surface::Convert24To32(const uint8_t* src, uint32_t* dst) const {
-    UnpackBGR24(src, dst, width * height);
+    // From the last pixel back to the first, so that `dst` may be the block `src` lies in, grown
+    // to four bytes a pixel: pixel i's word (bytes 4i to 4i + 3) lies at or after its own three
+    // bytes and after those of every pixel before it, and each pixel is read before its word is
+    // written. The bytes are read as bytes, which may alias the words.
+    for (size_t i = static_cast<size_t>(width) * static_cast<size_t>(height); i-- > 0;) {
+        const uint8_t* pixel = src + 3 * i;
+        dst[i] = (static_cast<uint32_t>(pixel[2]) << 16) | (static_cast<uint32_t>(pixel[1]) << 8) |
+                 pixel[0];
+    }
 }

@@ -40,5 +40,6 @@ class Surface {
     int BMP_Load(const char* nom);
 
     // Expands width x height 3-byte pixels (blue, green, red) from src into 32-bit words at dst.
+    // dst may start where src does (Load expands a block where it lies).
     void Convert24To32(const uint8_t* src, uint32_t* dst) const;
 };
