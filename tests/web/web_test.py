@@ -11,11 +11,19 @@ PAGE_DIR is the built page (build/web); NATIVE_BUILD_DIR a native build whose de
 data/ give the frames the page must equal. The page is served from a local web server on a free
 port. Prints one line per check and ends with 1 if any failed.
 
-The last checks play the whole show on the virtual clock with the page's &manifest setting: the
-program hashes every frame it presents and the music, the page hands over the lines, and the
-native `demo-render --compare` holds them against tests/golden/show.frames; its report is
-printed. Music that differs is reported there but is not a failure, as for the Windows build.
-The same run hashes the canvas at a few frames, against the native program's pictures.
+The checks: the loading bar on a slowed line; a visitor's minute of real-time play (pictures,
+the AudioWorklet's music in step with the clock and never dry, a screenshot, Escape, a console
+without warnings); the page in a browser without AudioWorklet and DecompressionStream; the
+failures the page reports; and, in Chromium's emulation of a phone, the fit of the picture and
+the taps. The last checks play the whole show on the virtual clock with the page's &manifest
+setting: the program hashes every frame it presents and the music, the page hands over the
+lines, and the native `demo-render --compare` holds them against tests/golden/show.frames; its
+report is printed. Music that differs is reported there but is not a failure, as for the Windows
+build. The same run hashes the canvas at a few frames, against the native program's pictures.
+
+--bench plays the show on the virtual clock with the page's &bench setting and prints, per part
+of the show, the median and worst work per frame in the page and natively, and which frame was
+the worst.
 """
 import functools
 import http.server
