@@ -254,6 +254,19 @@ def visitor_checks(driver, address, native_build, downloads, checks):
     driver.execute_cdp_cmd('Page.removeScriptToEvaluateOnNewDocument', older)
     console_errors(driver)  # its deprecation warning is expected
 
+    # A browser without Web Audio: the show without sound.
+    silent = driver.execute_cdp_cmd('Page.addScriptToEvaluateOnNewDocument', {
+        'source': 'delete window.AudioContext; delete window.webkitAudioContext;'})
+    driver.get(address + '?autostart')
+    checks.check('without Web Audio the show plays, silent',
+                 wait_until(lambda: canvas_sum(driver) > 0, 30))
+    time.sleep(1)
+    driver.find_element('tag name', 'body').send_keys('\ue00c')  # Escape
+    line = wait_until(lambda: end_line(driver), 10) or ''
+    checks.check('and Escape ends it with exit code 0', line.startswith('Exit code 0'), repr(line))
+    driver.execute_cdp_cmd('Page.removeScriptToEvaluateOnNewDocument', silent)
+    console_errors(driver)  # the program says on the console that it has no sound
+
     # Failures show on the page.
     for setting, code, text in [
             ('remove=data/mirel.xm', 1,
