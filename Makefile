@@ -86,12 +86,13 @@ serve:
 	@echo "Serving build/web on http://localhost:8000/ (Ctrl+C stops)"
 	@cd build/web && python3 -m http.server 8000 --bind 127.0.0.1
 
-# The page in headless Chromium: loading, a click, pictures, music, keys, failures, and frames
-# equal to the native program's.
+# The page in headless Chromium: loading, a click, pictures, a minute of music, keys, the
+# fallbacks, failures, a phone's touch screen, and frames equal to the native program's.
 test-web: web
 	@/usr/bin/python3 tests/web/web_test.py build/web build/$(HOST_PRESET)
 
-# The scene work per frame in headless Chromium, median and worst per scene.
+# The scene work per frame in headless Chromium, median and worst per scene and which frame was
+# the worst, beside the native program's.
 bench-web: web
 	@/usr/bin/python3 tests/web/web_test.py build/web build/$(HOST_PRESET) --bench
 

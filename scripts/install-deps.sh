@@ -40,7 +40,7 @@ cross)
     ;;
 web)
     PACKAGES="$PACKAGES
-  emscripten nodejs python3 python3-selenium chromium chromium-driver
+  emscripten binaryen nodejs python3 python3-selenium chromium chromium-driver
   dpkg-dev xz-utils
 "
     ;;
