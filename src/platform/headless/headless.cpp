@@ -43,7 +43,8 @@ bool HeadlessCallFails(const char* name) {
 }
 
 void HeadlessLogCall(const std::string& entry) {
-    state.log.push_back(entry);
+    if (state.config.recordCalls)
+        state.log.push_back(entry);
 }
 
 const bool hooksInstalled = [] {

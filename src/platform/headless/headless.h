@@ -26,6 +26,8 @@ struct Config {
     uint32_t freshSurfaceWord = 0xDEADBEEF; // what display memory holds before anything is drawn
     int64_t ticksPerReading = 0; // the counter also moves on this far after every reading, so
                                  // that two readings in one frame differ
+    bool recordCalls = true;     // every call into CallLog; a whole show's run need not keep
+                                 // its hundreds of thousands
 };
 
 // Counter frequency of the virtual clock: one million ticks per frame.
