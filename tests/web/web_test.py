@@ -241,7 +241,8 @@ def visitor_checks(driver, address, native_build, downloads, checks):
     # A browser without AudioWorklet or DecompressionStream: the plain downloads, and a
     # ScriptProcessorNode for the music.
     older = driver.execute_cdp_cmd('Page.addScriptToEvaluateOnNewDocument', {
-        'source': 'delete BaseAudioContext.prototype.audioWorklet; delete window.DecompressionStream;'})
+        'source': 'delete BaseAudioContext.prototype.audioWorklet; '
+                  'delete window.DecompressionStream;'})
     driver.get(address + '?autostart')
     checks.check('without them the page plays: plain downloads, music from a script processor',
                  wait_until(lambda: driver.execute_script(
@@ -320,6 +321,40 @@ def manifest_check(driver, address, native_build, checks, canvas_frames=()):
             checks.check('the canvas at frame %d equals the native picture' % frame,
                          got.get(str(frame)) == expected[frame],
                          '%s, native %s' % (got.get(str(frame)), expected[frame]))
+
+
+def frame_wait_checks(page_dir, checks):
+    """The build's check of the frame wait's list (scripts/check-frame-wait.py) against the
+    built program: it passes the project's list and refuses one that lacks a function on the
+    way to the wait or names a function the program does not have."""
+    root = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..')
+    script = os.path.join(root, 'scripts', 'check-frame-wait.py')
+    listed = os.path.join(root, 'src', 'platform', 'web', 'asyncify.txt')
+    symbols = os.path.join(page_dir, '..', 'web-build', 'demo.js.symbols')
+    if not os.path.exists(symbols):
+        print('     (no symbol map beside the page: the frame-wait list is not tried)')
+        return
+    with open(listed) as f:
+        entries = [line.strip() for line in f if line.strip()]
+    work = tempfile.mkdtemp(prefix='web-test-frame-wait-')
+    try:
+        for what, lines, code, words in [
+                ('the project\'s list', entries, 0, ''),
+                ('a list without PresentFrame', [e for e in entries if 'PresentFrame' not in e],
+                 1, 'add it to the list'),
+                ('a list with a name the program lacks', entries + ['NoSuchFunction()'], 1,
+                 '"NoSuchFunction()" names no function')]:
+            path = os.path.join(work, 'list.txt')
+            with open(path, 'w') as f:
+                f.write('\n'.join(lines) + '\n')
+            wasm = os.path.join(page_dir, 'demo.wasm')
+            result = subprocess.run(['/usr/bin/python3', script, wasm, symbols, path,
+                                     'WebWaitForFrame'],
+                                    stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+            checks.check('the frame-wait check on %s ends with %d' % (what, code),
+                         result.returncode == code and words in result.stdout, result.stdout)
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
 
 
 def phone_checks(address, downloads, checks):
@@ -436,6 +471,7 @@ def main():
             shutil.rmtree(downloads, ignore_errors=True)
             os.makedirs(downloads)
             phone_checks(address, downloads, checks)
+            frame_wait_checks(page_dir, checks)
     finally:
         driver.quit()
         shutil.rmtree(downloads, ignore_errors=True)

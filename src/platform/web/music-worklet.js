@@ -1,8 +1,8 @@
 // The music's player on the audio thread. The page renders the music on its own thread and
 // sends it here through the node's message port, in chunks of stereo samples kept well ahead of
 // what plays; this plays them in order and reports, every few render quanta, how many frames it
-// has played, how many wait, and how often it ran dry (an underrun: a quantum it had to fill
-// with silence while the show was playing).
+// has played and how often it ran dry (an underrun: a quantum it had to fill with silence while
+// the show was playing).
 'use strict';
 
 class MusicPlayer extends AudioWorkletProcessor {
@@ -10,7 +10,6 @@ class MusicPlayer extends AudioWorkletProcessor {
     super();
     this.chunks = []; // { left, right } Float32Arrays, oldest first
     this.offset = 0; // frames of chunks[0] already played
-    this.queued = 0; // frames waiting in chunks
     this.played = 0;
     this.underruns = 0;
     this.playing = false; // from the first chunk until the page says the show is over
@@ -19,7 +18,6 @@ class MusicPlayer extends AudioWorkletProcessor {
       const message = event.data;
       if (message.left) {
         this.chunks.push(message);
-        this.queued += message.left.length;
         this.playing = true;
       } else if (message.over) {
         this.playing = false;
@@ -42,7 +40,6 @@ class MusicPlayer extends AudioWorkletProcessor {
         this.offset = 0;
       }
     }
-    this.queued -= filled;
     this.played += filled;
     if (filled < left.length) {
       left.fill(0, filled);
@@ -51,7 +48,7 @@ class MusicPlayer extends AudioWorkletProcessor {
         this.underruns++;
     }
     if (++this.quanta % 4 === 0)
-      this.port.postMessage({ played: this.played, queued: this.queued, underruns: this.underruns });
+      this.port.postMessage({ played: this.played, underruns: this.underruns });
     return true;
   }
 }

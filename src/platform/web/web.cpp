@@ -51,7 +51,7 @@ struct WebState {
     bool virtualClock = false;
     int64_t virtualCounter = 1000000000; // arbitrary start, as in the headless back end
     long presents = 0;
-    std::vector<uint32_t> rgba; // the display as the canvas takes it (red, green, blue, alpha bytes)
+    std::vector<uint32_t> rgba; // the display as the canvas takes it: red, green, blue, alpha
     backend::AudioFill audioFill = nullptr;
     std::vector<int16_t> audioBuffer;
     bool bench = false;
