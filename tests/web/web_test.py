@@ -6,6 +6,8 @@
                                                                 show's manifest
     tests/web/web_test.py PAGE_DIR NATIVE_BUILD_DIR --bench     the scene work per frame, measured
                                                                 in the page and natively
+    tests/web/web_test.py PAGE_DIR NATIVE_BUILD_DIR --bench --real-time   the same as the show
+                                                                plays, with its late frames
 
 PAGE_DIR is the built page (build/web); NATIVE_BUILD_DIR a native build whose demo-render and
 data/ give the frames the page must equal. The page is served from a local web server on a free
@@ -23,7 +25,8 @@ build. The same run hashes the canvas at a few frames, against the native progra
 
 --bench plays the show on the virtual clock with the page's &bench setting and prints, per part
 of the show, the median and worst work per frame in the page and natively, and which frame was
-the worst.
+the worst; with --real-time it plays the three minutes at the show's own pace and also counts
+the frames that came late.
 """
 import functools
 import http.server
@@ -418,32 +421,40 @@ def native_bench(native_build):
     return parts
 
 
-def bench_table(page_milliseconds, parts):
+def bench_table(page_milliseconds, parts, wakes=None):
     """The page's work per frame (frame 1 first) per part of the show, beside the native
-    program's, each with its worst frame (its number in the show, "first" when it is the part's
-    first): the parts are the native table's frame counts one after the other."""
-    lines = ['%-22s %7s %28s %28s' % ('scene work per frame', 'frames',
-                                       'browser median, worst (frame)',
-                                       'native median, worst (frame)')]
+    program's, each with its worst frame (its number in the show, * when it is the part's
+    first): the parts are the native table's frame counts one after the other. With `wakes` (a
+    real-time run: when each frame's wait ended, in milliseconds from frame 0's) a frame's
+    number is its time in the show at 60 frames a second, and each part also counts its late
+    frames: those that came more than 25 ms after the one before, a refresh of 60 Hz missed."""
+    def number(n):
+        return n if wakes is None else round(wakes[n] * 60 / 1000)
+
+    lines = ['%-22s %7s %28s %28s%s' % ('scene work per frame', 'frames',
+                                         'browser median, worst (frame)',
+                                         'native median, worst (frame)',
+                                         '' if wakes is None else '   late')]
     first = 0
-
-    def which(frame, part_first):
-        return '%d%s' % (frame, '*' if frame == part_first else '')
-
+    count = len(page_milliseconds) + 1 if wakes is None else min(len(page_milliseconds) + 1,
+                                                                 len(wakes))
     for index, (name, frames, native_median, native_worst, native_frame) in enumerate(parts):
         end = first + frames if index < len(parts) - 1 else 1 << 62  # the last takes the rest
         # Frame n of the page took page_milliseconds[n - 1]; frame 0 has no time.
-        numbered = [(page_milliseconds[n - 1], n)
-                    for n in range(max(first, 1), min(end, len(page_milliseconds) + 1))]
+        numbered = [(page_milliseconds[n - 1], number(n), n) for n in range(1, count)
+                    if first <= number(n) < end]
         part_first = first
         first = end
         if not numbered:
             continue
-        times = sorted(time for time, _ in numbered)
-        worst, frame = max(numbered)
-        lines.append('%-22s %7d %8.3f %9.3f %-9s %8.3f %9.3f %-9s' % (
-            name, len(times), times[len(times) // 2], worst, which(frame, part_first),
-            native_median, native_worst, which(native_frame, part_first)))
+        times = sorted(time for time, _, _ in numbered)
+        worst, frame, _ = max(numbered)
+        late = '' if wakes is None else ' %6d' % sum(
+            wakes[n] - wakes[n - 1] > 25 for _, _, n in numbered)
+        lines.append('%-22s %7d %8.3f %9.3f %-9s %8.3f %9.3f %-9s%s' % (
+            name, len(times), times[len(times) // 2], worst,
+            '%d%s' % (frame, '*' if frame == part_first else ''), native_median, native_worst,
+            '%d%s' % (native_frame, '*' if native_frame == part_first else ''), late))
     lines.append('(frame numbers from 0 at the start of the show; * the first frame of its part)')
     return '\n'.join(lines)
 
@@ -459,9 +470,12 @@ def main():
     try:
         if bench:
             parts = native_bench(native_build)  # first, so that the two do not share the CPU
-            driver.get(address + '?virtual-clock&bench&autostart')
+            real_time = '--real-time' in sys.argv[3:]
+            driver.get(address + ('?bench&autostart' if real_time else
+                                  '?virtual-clock&bench&autostart'))
             times = wait_until(lambda: driver.execute_script('return Module.benchFrames;'), 900, 1)
-            print(bench_table(times, parts) if times else
+            wakes = driver.execute_script('return Module.benchWakes;') if real_time else None
+            print(bench_table(times, parts, wakes) if times else
                   'no report: the show did not end in time')
             return 0 if times else 1
         if manifest_only:

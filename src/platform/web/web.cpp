@@ -14,8 +14,10 @@
 //                    renderer, and frames follow each other as fast as they can
 //   &bench           times the work of every frame (from one wait to the next, without the
 //                    waiting); at the end the page gets the times in milliseconds, frame 1 first,
-//                    in Module.benchFrames (tests/web/web_test.py --bench makes a table per scene
-//                    of them: the back end knows frames, not scenes)
+//                    in Module.benchFrames, and when each frame's wait ended (milliseconds from
+//                    the first's, frame 0 first) in Module.benchWakes (tests/web/web_test.py
+//                    --bench makes a table per scene of them: the back end knows frames, not
+//                    scenes)
 //   &manifest        with the virtual clock: hashes every presented frame (base/framehash.h, the
 //                    frame at (64, 112) of the display) and the music of its 1/60 s, pulled here
 //                    instead of by Web Audio, as demo-render --hashes does; at the end the page
@@ -57,6 +59,7 @@ struct WebState {
     bool bench = false;
     double workStart = 0; // when the frame now being drawn was started (milliseconds)
     std::vector<double> benchMilliseconds; // the work of frames 1, 2, ... (frame 0 has none)
+    std::vector<double> benchWakes;        // when the wait before frames 0, 1, ... ended
     bool manifest = false;
     std::vector<FrameHash> frameHashes;
     Xxh64 musicHash;
@@ -127,9 +130,12 @@ EM_JS(void, WebSetAudioRunning, (int running), {
         Module.setAudioRunning(running != 0);
 });
 
-EM_JS(void, WebReportBench, (const double* milliseconds, int count), {
-    const first = milliseconds >> 3;
-    Module.benchFrames = Array.from(HEAPF64.subarray(first, first + count));
+EM_JS(void, WebReportBench, (const double* milliseconds, int count, const double* wakes,
+                            int wakeCount), {
+    const doubles = (address, length) => Array.from(HEAPF64.subarray(address >> 3,
+                                                                     (address >> 3) + length));
+    Module.benchFrames = doubles(milliseconds, count);
+    Module.benchWakes = doubles(wakes, wakeCount).map(time => time - HEAPF64[wakes >> 3]);
 });
 
 EM_JS(void, WebReportManifest, (const char* lines), {
@@ -168,7 +174,8 @@ void ReportManifest() {
 }
 
 void ReportBench() {
-    WebReportBench(web.benchMilliseconds.data(), static_cast<int>(web.benchMilliseconds.size()));
+    WebReportBench(web.benchMilliseconds.data(), static_cast<int>(web.benchMilliseconds.size()),
+                   web.benchWakes.data(), static_cast<int>(web.benchWakes.size()));
 }
 
 } // namespace
@@ -210,8 +217,10 @@ void PumpEvents() {
     if (web.bench && web.presents > 0)
         web.benchMilliseconds.push_back(WebNow() - web.workStart);
     WebWaitForFrame(web.virtualClock ? 1 : 0, web.presents);
-    if (web.bench)
+    if (web.bench) {
         web.workStart = WebNow();
+        web.benchWakes.push_back(web.workStart);
+    }
     for (int event = WebNextEvent(); event >= 0; event = WebNextEvent())
         PostWindowMessage(static_cast<UINT>(event >> 8), static_cast<WPARAM>(event & 0xFF), 0);
 }
