@@ -134,6 +134,13 @@ def start_line(driver):
     return driver.find_element('id', 'start').text
 
 
+def escape_ends_show(driver, checks, what):
+    """Presses Escape and checks that the page says the show ended with exit code 0."""
+    driver.find_element('tag name', 'body').send_keys('\ue00c')  # Escape
+    line = wait_until(lambda: end_line(driver), 10) or ''
+    checks.check(what, line.startswith('Exit code 0'), repr(line))
+
+
 def played_in_step(driver, checks, seconds, what):
     """Plays `seconds` and checks that the music played follows the clock: a tenth of a second
     per minute, and one buffer of 2048 frames for where it was read. Returns the underruns."""
@@ -234,10 +241,7 @@ def visitor_checks(driver, address, native_build, downloads, checks):
     checks.check('Return downloads grab_1.bmp of 393,274 bytes',
                  wait_until(lambda: os.path.exists(grab) and
                             os.path.getsize(grab) == 393274, 15))
-    driver.find_element('tag name', 'body').send_keys('\ue00c')  # Escape
-    line = wait_until(lambda: end_line(driver), 10)
-    checks.check('Escape ends the show with exit code 0', (line or '').startswith('Exit code 0'),
-                 repr(line))
+    escape_ends_show(driver, checks, 'Escape ends the show with exit code 0')
     said = console_errors(driver, ('SEVERE', 'WARNING'))
     checks.check('no warning or error on the console', not said, '; '.join(said))
 
@@ -252,9 +256,7 @@ def visitor_checks(driver, address, native_build, downloads, checks):
                      'return !unpacks && Module.audio && Module.audio.kind;') == 'ScriptProcessor',
                      60))
     played_in_step(driver, checks, 5, 'the script processor plays in step with the clock')
-    driver.find_element('tag name', 'body').send_keys('\ue00c')  # Escape
-    line = wait_until(lambda: end_line(driver), 10) or ''
-    checks.check('and Escape ends it with exit code 0', line.startswith('Exit code 0'), repr(line))
+    escape_ends_show(driver, checks, 'and Escape ends it with exit code 0')
     driver.execute_cdp_cmd('Page.removeScriptToEvaluateOnNewDocument', older)
     console_errors(driver)  # its deprecation warning is expected
 
@@ -265,9 +267,7 @@ def visitor_checks(driver, address, native_build, downloads, checks):
     checks.check('without Web Audio the show plays, silent',
                  wait_until(lambda: canvas_sum(driver) > 0, 30))
     time.sleep(1)
-    driver.find_element('tag name', 'body').send_keys('\ue00c')  # Escape
-    line = wait_until(lambda: end_line(driver), 10) or ''
-    checks.check('and Escape ends it with exit code 0', line.startswith('Exit code 0'), repr(line))
+    escape_ends_show(driver, checks, 'and Escape ends it with exit code 0')
     driver.execute_cdp_cmd('Page.removeScriptToEvaluateOnNewDocument', silent)
     console_errors(driver)  # the program says on the console that it has no sound
 
